@@ -1,0 +1,39 @@
+// Where the reader's raw bytes come from: a file descriptor in the program, memory in tests.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace tarnwick {
+
+class byte_source {
+ public:
+  virtual ~byte_source() = default;
+  // Reads up to `size` bytes into `buf`: the count read, 0 at the end of input, -1 on an error.
+  virtual std::ptrdiff_t read(char* buf, std::size_t size) = 0;
+};
+
+// Reads an open file descriptor; the caller keeps ownership of it.
+class fd_source final : public byte_source {
+ public:
+  explicit fd_source(int fd) : fd_(fd) {}
+  std::ptrdiff_t read(char* buf, std::size_t size) override;
+
+ private:
+  int fd_;
+};
+
+// Serves bytes from memory, at most `chunk` bytes per read, so tests can cut the input
+// at every position a file read could.
+class memory_source final : public byte_source {
+ public:
+  explicit memory_source(std::string_view data, std::size_t chunk = static_cast<std::size_t>(-1))
+      : data_(data), chunk_(chunk == 0 ? 1 : chunk) {}
+  std::ptrdiff_t read(char* buf, std::size_t size) override;
+
+ private:
+  std::string_view data_;
+  std::size_t chunk_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,56 @@
+#include "ti86/program_file.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "ti86/coding.h"
+
+namespace tarnwick::ti86 {
+namespace {
+
+std::uint16_t word(std::size_t value) {
+  return static_cast<std::uint16_t>(value);
+}
+
+std::uint16_t checksum(std::string_view data) {
+  unsigned sum = 0;
+  for (const char c : data) sum += static_cast<unsigned char>(c);
+  return word(sum & 0xFFFF);
+}
+
+}  // namespace
+
+std::size_t program_length(const row_table& table) {
+  return body_start.size() + std::max<std::size_t>(table.text.size(), 1) - 1;
+}
+
+void write_header(std::string& out, std::string_view time_text) {
+  out += signature;
+  out += marker;
+  const std::string_view stamp = time_text.substr(0, comment_length);
+  out += stamp;
+  out.append(comment_length - stamp.size(), '\0');
+}
+
+void write_program(std::string& out, const row_table& table, const variable_name& name) {
+  const std::size_t p = program_length(table);
+  put_word(out, word(p + variable_entry_length));
+  const std::size_t data_start = out.size();
+  put_word(out, variable_header_length);
+  put_word(out, word(p + 2));
+  out.push_back(static_cast<char>(program_type));
+  out.push_back(static_cast<char>(name_length));
+  out.append(name.data(), name.size());
+  put_word(out, word(p + 2));
+  put_word(out, word(p));
+  out += body_start;
+  if (!table.text.empty()) {
+    const std::size_t rows_start = out.size();
+    out.append(table.text, 0, table.text.size() - 1);
+    std::replace(out.begin() + static_cast<std::ptrdiff_t>(rows_start), out.end(), '\0',
+                 line_separator);
+  }
+  put_word(out, checksum(std::string_view(out).substr(data_start)));
+}
+
+}  // namespace tarnwick::ti86

@@ -1,0 +1,205 @@
+// The built program, run as a user would, without a terminal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "ti86/coding.h"
+#include "ti86/time_text.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARNWICK_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARNWICK_ASAN 1
+#endif
+#endif
+
+namespace tarnwick {
+namespace {
+
+#ifdef TARNWICK_ASAN
+constexpr bool built_with_address_sanitizer = true;
+#else
+constexpr bool built_with_address_sanitizer = false;
+#endif
+
+using testing::file_exists;
+using testing::list_dir;
+using testing::process_result;
+using testing::read_file;
+using testing::run_process;
+using testing::temp_dir;
+using testing::write_file;
+
+const std::string banner = "- Tarnwick (1.0) -\n\n";
+
+std::string success_text(const std::string& in, const std::string& out) {
+  return banner + "Converting " + in + "\n\nOutputting " + out + "\n\nSuccess!\n";
+}
+
+bool exited_zero(const process_result& r) {
+  return WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0;
+}
+
+process_result tarnwick(const std::vector<std::string>& args, const std::string& cwd,
+                        const std::function<void()>& in_child = {}) {
+  std::vector<std::string> argv{TARNWICK_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return run_process(argv, cwd, in_child);
+}
+
+const std::string data32 = "214601360121470136007EFE09D21901";
+const std::string rec16 = ":10000000" + data32 + "5A";
+
+TEST(cli, success_text_and_file) {
+  const temp_dir dir;
+  write_file(dir / "t.hex", ":03000000010203F7\r\n:00000001FF\r\n");
+  const std::time_t before = std::time(nullptr);
+  const process_result r = tarnwick({"t.hex"}, dir.path());
+  const std::time_t after = std::time(nullptr);
+  EXPECT_TRUE(exited_zero(r));
+  EXPECT_EQ(r.out, success_text("t.hex", "t.86p"));
+
+  const std::string file = read_file(dir / "t.86p");
+  ASSERT_EQ(file.size(), 90U);
+  EXPECT_EQ(file.substr(0, 11), std::string("**TI86**\x1A\n\0", 11));
+  EXPECT_EQ(file.substr(35, 18), std::string(18, '\0'));
+  EXPECT_EQ(file.substr(53), testing::from_hex("21 00 0C 00 11 00 12 08 74 2E 38 36 70 00 00 00"
+                                               "11 00 0F 00 00 41 73 6D 50 72 67 6D D6 30 31 30"
+                                               "32 30 33 8A 06"));
+  // The stamp is the local time of some second of the run.
+  bool stamped = false;
+  for (std::time_t t = before; t <= after; ++t) {
+    stamped = stamped || file.substr(11, 24) == ti86::format_time_text(ti86::to_local_time(t));
+  }
+  EXPECT_TRUE(stamped) << file.substr(11, 24);
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));
+}
+
+TEST(cli, unopenable_input) {
+  const temp_dir dir;
+  const process_result r = tarnwick({"nothere.hex"}, dir.path());
+  EXPECT_TRUE(exited_zero(r));
+  EXPECT_EQ(r.out, banner + "Error opening nothere.hex!\n");
+  EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{});
+}
+
+TEST(cli, usage_without_a_terminal_ends_at_once) {
+  const temp_dir dir;
+  const process_result r = tarnwick({}, dir.path());
+  EXPECT_TRUE(exited_zero(r));
+  EXPECT_EQ(r.out, banner + "Proper usage:\n\n\ttarnwick [filename(.hex)]\n");
+}
+
+TEST(cli, output_name_rule) {
+  struct {
+    std::string input;
+    std::string output;
+  } const cases[] = {{"prog.hex", "prog.86p"},
+                     {"prog.ihex", "prog..86p"},
+                     {"sub/p.hex", "sub/p.86p"},
+                     {"abcd", ".86p"},
+                     {"x", ".86p"},
+                     {"my prog.hex", "my prog.86p"},
+                     {"./sub/q.HEX", "./sub/q.86p"}};
+  for (const auto& c : cases) {
+    const temp_dir dir;
+    ::mkdir((dir / "sub").c_str(), 0755);
+    write_file(dir / c.input, rec16 + "\n");
+    const process_result r = tarnwick({c.input}, dir.path());
+    EXPECT_EQ(r.out, success_text(c.input, c.output));
+    EXPECT_EQ(read_file(dir / c.output).size(), 116U) << c.input;
+  }
+}
+
+TEST(cli, full_disk_reports_and_keeps_the_old_file) {
+  // A file size limit below the output's size stands in for a full disk.
+  const auto small_limit = [] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{60, 60};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  };
+  for (const bool existing : {false, true}) {
+    const temp_dir dir;
+    write_file(dir / "t.hex", rec16 + "\n");
+    if (existing) write_file(dir / "t.86p", "old");
+    const process_result r = tarnwick({"t.hex"}, dir.path(), small_limit);
+    EXPECT_TRUE(exited_zero(r));
+    EXPECT_EQ(r.out, banner + "Converting t.hex\n\nOutputting t.86p\n\nError writing t.86p!\n");
+    if (existing) {
+      EXPECT_EQ(read_file(dir / "t.86p"), "old");
+      EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));
+    } else {
+      EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"t.hex"});
+    }
+  }
+}
+
+TEST(cli, read_only_folder) {
+  // Root writes anywhere, so the folder is made unwritable by a file system, not by modes.
+  const process_result r = tarnwick({"/proc/version"}, "/");
+  EXPECT_TRUE(exited_zero(r));
+  EXPECT_EQ(r.out, banner +
+                       "Converting /proc/version\n\nOutputting /proc/ver.86p\n\n"
+                       "Error writing /proc/ver.86p!\n");
+}
+
+TEST(cli, eight_conversions_at_once_leave_one_whole_file) {
+  const temp_dir dir;
+  std::string input;
+  for (int i = 0; i < 1500; ++i) input += rec16 + "\r\n";
+  write_file(dir / "p.hex", input);
+  std::vector<testing::started_process> running;
+  for (int i = 0; i < 8; ++i) {
+    running.push_back(testing::start_process({TARNWICK_EXE, "p.hex"}, dir.path()));
+  }
+  for (auto& p : running) {
+    const process_result r = testing::finish_process(p);
+    EXPECT_EQ(r.out, success_text("p.hex", "p.86p"));
+  }
+  const std::string file = read_file(dir / "p.86p");
+  ASSERT_EQ(file.size(), 75U + 8 + 1500 * 33);
+  EXPECT_EQ(ti86::get_word(&file[53]), file.size() - 57);
+  unsigned sum = 0;
+  for (std::size_t i = 55; i + 2 < file.size(); ++i) sum += static_cast<unsigned char>(file[i]);
+  EXPECT_EQ(ti86::get_word(&file[file.size() - 2]), sum & 0xFFFF);
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"p.86p", "p.hex"}));
+}
+
+TEST(cli, blank_lines_cost_no_memory) {
+  const temp_dir dir;
+  {
+    std::ofstream out(dir / "blank.hex", std::ios::binary);
+    const std::string block(1 << 20, '\n');
+    for (int i = 0; i < 200; ++i)
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+  }
+  const process_result r = tarnwick({"blank.hex"}, dir.path());
+  EXPECT_EQ(r.out, success_text("blank.hex", "blank.86p"));
+  EXPECT_EQ(read_file(dir / "blank.86p").size(), 84U);
+  // The sanitizer runtimes take far more memory of their own.
+  if (!built_with_address_sanitizer) {
+    EXPECT_LT(r.max_rss_kb, 16 * 1024);
+  }
+}
+
+TEST(cli, bundled_example_converts) {
+  const temp_dir dir;
+  write_file(dir / "hello.hex", read_file(std::string(TARNWICK_EXAMPLES) + "/hello.hex"));
+  const process_result r = tarnwick({"hello.hex"}, dir.path());
+  EXPECT_EQ(r.out, success_text("hello.hex", "hello.86p"));
+  const std::string file = read_file(dir / "hello.86p");
+  ASSERT_GT(file.size(), 84U);
+  EXPECT_EQ(file.substr(61, 8), "hello.86");
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,164 @@
+#include "ti86/program_file.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "test_support.h"
+#include "ti86/coding.h"
+#include "ti86/time_text.h"
+#include "ti86/variable_name.h"
+
+namespace tarnwick::ti86 {
+namespace {
+
+using tarnwick::testing::from_hex;
+
+row_table table_of(std::initializer_list<std::string> rows) {
+  row_table t;
+  for (const auto& r : rows) {
+    t.text += r + '\0';
+    ++t.non_empty;
+    t.chars += r.size();
+  }
+  return t;
+}
+
+struct program_case {
+  const char* what;
+  row_table table;
+  std::string name;
+  std::string expected;  // the bytes from offset 53 to the end
+};
+
+class write_program_cases : public ::testing::TestWithParam<program_case> {};
+
+TEST_P(write_program_cases, writes_exact_bytes) {
+  const program_case& c = GetParam();
+  std::string out;
+  write_program(out, c.table, make_variable_name(c.name));
+  EXPECT_EQ(out, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    cases, write_program_cases,
+    ::testing::Values(
+        // The worked example: one record of three bytes.
+        program_case{"three_digits_pairs", table_of({"010203"}), "t.86p",
+                     from_hex("21 00 0C 00 11 00 12 08 74 2E 38 36 70 00 00 00 11 00 0F 00"
+                              "00 41 73 6D 50 72 67 6D D6 30 31 30 32 30 33 8A 06")},
+        program_case{"no_rows", table_of({}), "t.86p",
+                     from_hex("1B 00 0C 00 0B 00 12 08 74 2E 38 36 70 00 00 00 0B 00 09 00"
+                              "00 41 73 6D 50 72 67 6D D6 52 05")},
+        // Bytes of 0x80 and above count with their unsigned value in the checksum.
+        program_case{"high_bytes", table_of({"ab", "\xFF\xFF"}), "\xE9\xE9.86p",
+                     from_hex("20 00 0C 00 10 00 12 08 E9 E9 2E 38 36 70 00 00 10 00 0E 00"
+                              "00 41 73 6D 50 72 67 6D D6 61 62 D6 FF FF 56 0A")}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST(write_program, length_fields_agree_with_the_bytes) {
+  const std::string row32(32, '7');
+  struct {
+    row_table table;
+    std::size_t file_size;
+  } const cases[] = {{table_of({}), 84},
+                     {table_of({row32}), 116},
+                     {table_of({row32, row32}), 149},
+                     // The largest body the 16-bit data section length allows.
+                     {table_of({std::string(max_row_text - 1, 'F')}), max_program_length + 75}};
+  for (const auto& c : cases) {
+    std::string file;
+    write_header(file, "Mon Dec 07 04:09:03 2026");
+    write_program(file, c.table, make_variable_name("x.86p"));
+    ASSERT_EQ(file.size(), c.file_size);
+    const std::size_t d = get_word(&file[53]);
+    const std::size_t v = get_word(&file[57]);
+    const std::size_t p = get_word(&file[71]);
+    EXPECT_EQ(d, file.size() - 57);
+    EXPECT_EQ(get_word(&file[55]), 12);
+    EXPECT_EQ(get_word(&file[69]), v);
+    EXPECT_EQ(v, p + 2);
+    EXPECT_EQ(p, d - 18);
+    EXPECT_EQ(p, program_length(c.table));
+  }
+}
+
+TEST(write_header, signature_marker_and_comment) {
+  std::string out;
+  write_header(out, "Mon Dec 07 04:09:03 2026");
+  EXPECT_EQ(out, std::string("**TI86**\x1A\n", 10) + '\0' + "Mon Dec 07 04:09:03 2026" +
+                     std::string(18, '\0'));
+}
+
+TEST(make_variable_name, takes_the_base_name) {
+  struct {
+    std::string output_name;
+    std::string name;  // all 8 bytes
+  } const cases[] = {
+      {"prog.86p", "prog.86p"},
+      {"ab.86p", std::string("ab.86p\0\0", 8)},
+      {"program12.86p", "program1"},
+      {"C:\\calc\\prog.86p", "prog.86p"},
+      {"C:prog.86p", "prog.86p"},
+      {"calc/prog.86p", "prog.86p"},
+      {"[calc]prog.86p", "prog.86p"},
+      {"a/b\\c]d:e.86p", std::string("e.86p\0\0\0", 8)},
+      {"my prog.86p", std::string("my\0\0\0\0\0\0", 8)},
+      {" lead.86p", std::string(8, '\0')},
+      {".86p", std::string(".86p\0\0\0\0", 8)},
+      {"dir/", std::string(8, '\0')},
+      {"Caps\xE9.86p", "Caps\xE9.86"},
+  };
+  for (const auto& c : cases) {
+    const variable_name name = make_variable_name(c.output_name);
+    EXPECT_EQ(std::string(name.data(), name.size()), c.name) << c.output_name;
+  }
+}
+
+std::tm make_tm(int year, int mon, int mday, int hour, int min, int sec, int wday) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = mon - 1;
+  t.tm_mday = mday;
+  t.tm_hour = hour;
+  t.tm_min = min;
+  t.tm_sec = sec;
+  t.tm_wday = wday;
+  return t;
+}
+
+TEST(format_time_text, twenty_four_characters_day_zero_padded) {
+  struct {
+    std::tm time;
+    const char* text;
+  } const cases[] = {
+      {make_tm(2026, 12, 7, 4, 9, 3, 1), "Mon Dec 07 04:09:03 2026"},
+      {make_tm(2000, 1, 1, 0, 0, 0, 6), "Sat Jan 01 00:00:00 2000"},
+      {make_tm(1999, 12, 31, 23, 59, 60, 5), "Fri Dec 31 23:59:60 1999"},
+      {make_tm(1901, 12, 13, 20, 45, 52, 5), "Fri Dec 13 20:45:52 1901"},
+      {make_tm(12026, 6, 15, 12, 30, 0, 3), "Wed Jun 15 12:30:00 2026"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(format_time_text(c.time), c.text);
+}
+
+TEST(to_local_time, honours_tz) {
+  const char* old = ::getenv("TZ");
+  const std::string saved = old != nullptr ? old : "";
+  struct {
+    const char* tz;
+    const char* text;
+  } const cases[] = {{"UTC0", "Thu Jan 01 00:00:00 1970"}, {"EST5", "Wed Dec 31 19:00:00 1969"}};
+  for (const auto& c : cases) {
+    ::setenv("TZ", c.tz, 1);
+    EXPECT_EQ(format_time_text(to_local_time(0)), c.text) << c.tz;
+  }
+  if (old != nullptr) {
+    ::setenv("TZ", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick::ti86
