@@ -1,0 +1,408 @@
+// Drives the screen clear and the key wait on real pseudo-terminals.
+#include "frontend/terminal.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+// Only a broken wait takes this long; passing runs never come near it.
+constexpr int guard_ms = 5000;
+
+// Typed after a key case so the child knows where the unread input ends.
+constexpr char end_mark = '#';
+
+constexpr int ending_signals[] = {SIGTERM, SIGHUP, SIGINT};
+
+// Writes all of `text` to `fd`; false on an error.
+bool write_all(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// True when `fd` has input within `ms` milliseconds.
+bool readable_within(int fd, int ms) {
+  pollfd wanted{fd, POLLIN, 0};
+  int ready = 0;
+  do {
+    ready = poll(&wanted, 1, ms);
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0;
+}
+
+// Reads exactly `count` bytes; nothing if they do not all come before the guard.
+std::optional<std::string> read_exactly(int fd, std::size_t count) {
+  std::string got;
+  while (got.size() < count) {
+    if (!readable_within(fd, guard_ms)) return std::nullopt;
+    char c = 0;
+    const ssize_t n = read(fd, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != 1) return std::nullopt;
+    got += c;
+  }
+  return got;
+}
+
+// Reads until end of file; nothing if it does not come before the guard.
+std::optional<std::string> read_to_end(int fd) {
+  std::string got;
+  for (;;) {
+    if (!readable_within(fd, guard_ms)) return std::nullopt;
+    char buffer[64];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) return got;
+    got.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+termios modes_of(int fd) {
+  termios modes{};
+  tcgetattr(fd, &modes);
+  return modes;
+}
+
+bool same_modes(const termios& a, const termios& b) {
+  if (a.c_iflag != b.c_iflag || a.c_oflag != b.c_oflag || a.c_cflag != b.c_cflag ||
+      a.c_lflag != b.c_lflag) {
+    return false;
+  }
+  for (std::size_t i = 0; i < NCCS; ++i) {
+    if (a.c_cc[i] != b.c_cc[i]) return false;
+  }
+  return true;
+}
+
+// The handler of each ending signal, in the order of ending_signals.
+struct handlers {
+  void (*of[std::size(ending_signals)])(int);
+  bool operator==(const handlers&) const = default;
+};
+
+handlers current_handlers() {
+  handlers now{};
+  for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+    struct sigaction action {};
+    sigaction(ending_signals[i], nullptr, &action);
+    now.of[i] = action.sa_handler;
+  }
+  return now;
+}
+
+// Undoes dispositions and blocks inherited from whatever started the test, such as a shell that
+// ignores SIGINT in background jobs.
+void use_default_handlers() {
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (const int sig : ending_signals) {
+    signal(sig, SIG_DFL);
+    sigaddset(&ending, sig);
+  }
+  sigprocmask(SIG_UNBLOCK, &ending, nullptr);
+}
+
+void ignore_interrupt_and_catch_hangup() {
+  use_default_handlers();
+  signal(SIGINT, SIG_IGN);
+  signal(SIGHUP, [](int) {});
+}
+
+// Waits for the go byte, waits for a key, reports whether modes and handlers came back as
+// '1'/'0' twice, then reports every byte typed after the key up to end_mark.
+[[noreturn]] void run_waiting_child(int go, int report, void (*prepare)()) {
+  prepare();
+  char byte = 0;
+  if (read(go, &byte, 1) != 1) _exit(3);
+  const termios modes_before = modes_of(STDIN_FILENO);
+  const handlers handlers_before = current_handlers();
+  tarnwick::wait_for_key();
+  const termios modes_after = modes_of(STDIN_FILENO);
+  const std::string restored{same_modes(modes_before, modes_after) ? '1' : '0',
+                             handlers_before == current_handlers() ? '1' : '0'};
+  if (!write_all(report, restored)) _exit(4);
+  termios raw = modes_after;
+  cfmakeraw(&raw);
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) _exit(5);
+  std::string unread;
+  while (read(STDIN_FILENO, &byte, 1) == 1 && byte != end_mark) unread += byte;
+  if (!write_all(report, unread)) _exit(6);
+  _exit(0);
+}
+
+// A child on its own pseudo-terminal that calls wait_for_key once released; the test types on
+// `master` and watches the terminal's modes through its own descriptor of the same terminal.
+class waiting_child {
+ public:
+  explicit waiting_child(void (*prepare)() = use_default_handlers) {
+    int go_pipe[2];
+    int report_pipe[2];
+    if (pipe2(go_pipe, O_CLOEXEC) != 0) return;
+    if (pipe2(report_pipe, O_CLOEXEC) != 0) {
+      close(go_pipe[0]);
+      close(go_pipe[1]);
+      return;
+    }
+    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      close(go_pipe[1]);
+      close(report_pipe[0]);
+      run_waiting_child(go_pipe[0], report_pipe[1], prepare);
+    }
+    close(go_pipe[0]);
+    close(report_pipe[1]);
+    go_ = go_pipe[1];
+    report_ = report_pipe[0];
+    char name[64];
+    if (pid_ > 0 && ptsname_r(master_, name, sizeof name) == 0) {
+      terminal_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    }
+  }
+
+  waiting_child(const waiting_child&) = delete;
+  waiting_child& operator=(const waiting_child&) = delete;
+
+  ~waiting_child() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    for (const int fd : {master_, terminal_, go_, report_}) {
+      if (fd >= 0) close(fd);
+    }
+  }
+
+  bool started() const { return pid_ > 0 && master_ >= 0 && terminal_ >= 0; }
+  pid_t pid() const { return pid_; }
+  int terminal() const { return terminal_; }
+  int report() const { return report_; }
+
+  bool type(std::string_view keys) const { return write_all(master_, keys); }
+
+  // Lets the child start its wait.
+  bool release() const { return write_all(go_, "g"); }
+
+  // True once the wait has switched the terminal out of line mode.
+  bool wait_until_raw() const {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(guard_ms);
+    while (std::chrono::steady_clock::now() < give_up) {
+      if ((modes_of(terminal_).c_lflag & ICANON) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+
+  // True once the terminal has echoed what was typed, so the input sits in its queue.
+  bool wait_for_echo() const {
+    if (!readable_within(master_, guard_ms)) return false;
+    char buffer[64];
+    return read(master_, buffer, sizeof buffer) > 0;
+  }
+
+  // The child's wait status; nothing if it has not ended before the guard.
+  std::optional<int> reap() {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(guard_ms);
+    while (std::chrono::steady_clock::now() < give_up) {
+      int status = 0;
+      const pid_t done = waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        pid_ = -1;
+        return status;
+      }
+      if (done < 0 && errno != EINTR) return std::nullopt;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return std::nullopt;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int master_ = -1;
+  int terminal_ = -1;
+  int go_ = -1;
+  int report_ = -1;
+};
+
+struct key_case {
+  const char* name;
+  std::string keys;        // typed at once
+  bool typed_before_wait;  // typed and queued before the wait starts
+  std::string typed_after;
+  std::string left_unread;
+};
+
+class key_wait : public testing::TestWithParam<key_case> {};
+
+TEST_P(key_wait, consumes_exactly_one_key_and_restores_the_terminal) {
+  const key_case& c = GetParam();
+  waiting_child child;
+  ASSERT_TRUE(child.started());
+  if (c.typed_before_wait) {
+    ASSERT_TRUE(child.type(c.keys));
+    ASSERT_TRUE(child.wait_for_echo());
+    ASSERT_TRUE(child.release());
+  } else {
+    ASSERT_TRUE(child.release());
+    ASSERT_TRUE(child.wait_until_raw());
+    ASSERT_TRUE(child.type(c.keys));
+  }
+
+  const std::optional<std::string> restored = read_exactly(child.report(), 2);
+  ASSERT_TRUE(restored.has_value()) << "the wait did not end";
+  EXPECT_EQ((*restored)[0], '1') << "terminal modes differ after the wait";
+  EXPECT_EQ((*restored)[1], '1') << "signal handlers differ after the wait";
+
+  ASSERT_TRUE(child.type(c.typed_after + end_mark));
+  const std::optional<std::string> unread = read_to_end(child.report());
+  ASSERT_TRUE(unread.has_value());
+  EXPECT_EQ(*unread, c.left_unread);
+
+  const std::optional<int> status = child.reap();
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    keys, key_wait,
+    testing::Values(
+        key_case{"letter", "a", false, "", ""}, key_case{"enter", "\r", false, "", ""},
+        key_case{"ctrl_c", "\x03", false, "", ""}, key_case{"ctrl_z", "\x1a", false, "", ""},
+        key_case{"ctrl_backslash", "\x1c", false, "", ""},
+        key_case{"ctrl_s", "\x13", false, "", ""}, key_case{"ctrl_q", "\x11", false, "", ""},
+        key_case{"ctrl_v", "\x16", false, "", ""}, key_case{"lone_esc", "\x1b", false, "x", "x"},
+        key_case{"arrow_up", "\x1b[A", false, "", ""},
+        key_case{"arrow_up_application_mode", "\x1bOA", false, "", ""},
+        key_case{"ctrl_arrow_right", "\x1b[1;5C", false, "", ""},
+        key_case{"home", "\x1b[H", false, "", ""}, key_case{"delete", "\x1b[3~", false, "", ""},
+        key_case{"page_down", "\x1b[6~", false, "", ""},
+        key_case{"f1_xterm", "\x1bOP", false, "", ""},
+        key_case{"f1_linux_console", "\x1b[[A", false, "", ""},
+        key_case{"f5", "\x1b[15~", false, "", ""}, key_case{"f12", "\x1b[24~", false, "", ""},
+        key_case{"shift_f12", "\x1b[24;2~", false, "", ""},
+        key_case{"alt_x", "\x1bx", false, "", ""},
+        key_case{"alt_two_byte_character", "\x1b\xc3\xa9", false, "", ""},
+        key_case{"alt_arrow_up_rxvt", "\x1b\x1b[A", false, "", ""},
+        key_case{"two_byte_character", "\xc3\xa9", false, "", ""},
+        key_case{"three_byte_character", "\xe2\x82\xac", false, "", ""},
+        key_case{"four_byte_character", "\xf0\x9f\x98\x80", false, "", ""},
+        key_case{"second_letter_stays", "ab", false, "", "b"},
+        key_case{"letter_after_arrow_stays", "\x1b[Ax", false, "", "x"},
+        key_case{"arrow_after_f5_stays", "\x1b[15~\x1b[B", false, "", "\x1b[B"},
+        key_case{"letter_after_character_stays",
+                 "\xc3\xa9"
+                 "a",
+                 false, "", "a"},
+        key_case{"truncated_sequence_ends", "\x1b[1", false, "x", "x"},
+        key_case{"truncated_character_ends", "\xe2\x82", false, "x", "x"},
+        key_case{"typed_ahead_letter", "a", true, "", ""},
+        key_case{"typed_ahead_second_letter_stays", "ab", true, "", "b"}),
+    [](const testing::TestParamInfo<key_case>& info) { return std::string(info.param.name); });
+
+class ending_signal : public testing::TestWithParam<int> {};
+
+TEST_P(ending_signal, ends_the_wait_by_the_signal_and_restores_the_terminal) {
+  const int sig = GetParam();
+  waiting_child child;
+  ASSERT_TRUE(child.started());
+  const termios original = modes_of(child.terminal());
+  ASSERT_TRUE(child.release());
+  ASSERT_TRUE(child.wait_until_raw());
+  ASSERT_FALSE(same_modes(modes_of(child.terminal()), original));
+
+  ASSERT_EQ(kill(child.pid(), sig), 0);
+  const std::optional<int> status = child.reap();
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == sig) << "wait status " << *status;
+  EXPECT_TRUE(same_modes(modes_of(child.terminal()), original));
+}
+
+INSTANTIATE_TEST_SUITE_P(signals, ending_signal, testing::ValuesIn(ending_signals),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(sigabbrev_np(info.param));
+                         });
+
+TEST(key_wait_dispositions, ignored_interrupt_stays_ignored_and_handlers_come_back) {
+  waiting_child child(ignore_interrupt_and_catch_hangup);
+  ASSERT_TRUE(child.started());
+  ASSERT_TRUE(child.release());
+  ASSERT_TRUE(child.wait_until_raw());
+  ASSERT_EQ(kill(child.pid(), SIGINT), 0);
+  ASSERT_TRUE(child.type("a"));
+
+  const std::optional<std::string> restored = read_exactly(child.report(), 2);
+  ASSERT_TRUE(restored.has_value()) << "the child did not survive the ignored interrupt";
+  EXPECT_EQ(*restored, "11");
+  ASSERT_TRUE(child.type(std::string(1, end_mark)));
+  EXPECT_EQ(read_to_end(child.report()), std::optional<std::string>(""));
+  const std::optional<int> status = child.reap();
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
+}
+
+TEST(key_wait_without_terminal, returns_at_once) {
+  const auto started = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (setsid() < 0) _exit(2);
+    tarnwick::wait_for_key();
+    _exit(0);
+  }
+  int status = 0;
+  pid_t done = -1;
+  while (std::chrono::steady_clock::now() - started < std::chrono::milliseconds(guard_ms)) {
+    done = waitpid(pid, &status, WNOHANG);
+    if (done != 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (done == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  ASSERT_EQ(done, pid) << "the wait did not return";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+}
+
+TEST(clear_screen, writes_home_and_clear_to_a_terminal) {
+  int master = -1;
+  int terminal = -1;
+  ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+  tarnwick::clear_screen(terminal);
+  const std::optional<std::string> written = read_exactly(master, 7);
+  EXPECT_EQ(written, std::optional<std::string>("\x1b[H\x1b[2J"));
+  EXPECT_FALSE(readable_within(master, 20)) << "more than the seven bytes were written";
+  close(master);
+  close(terminal);
+}
+
+TEST(clear_screen, writes_nothing_to_a_pipe) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  tarnwick::clear_screen(ends[1]);
+  close(ends[1]);
+  EXPECT_EQ(read_to_end(ends[0]), std::optional<std::string>(""));
+  close(ends[0]);
+}
+
+}  // namespace
