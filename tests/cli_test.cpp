@@ -1,7 +1,9 @@
 // The built program, run as a user would, without a terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -150,6 +152,40 @@ TEST(cli, read_only_folder) {
   EXPECT_EQ(r.out, banner +
                        "Converting /proc/version\n\nOutputting /proc/ver.86p\n\n"
                        "Error writing /proc/ver.86p!\n");
+}
+
+TEST(cli, read_only_output_file_is_left_alone) {
+  // Root may write anything, so the run drops to an ordinary user where it can.
+  const auto as_ordinary_user = [] {
+    if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(125);
+  };
+  const temp_dir dir;
+  ::chmod(dir.path().c_str(), 0777);
+  write_file(dir / "t.hex", rec16 + "\n");
+  struct {
+    mode_t mode;
+    std::string last_line;
+    std::size_t size;
+  } const cases[] = {{0444, "Error writing t.86p!", 3}, {0666, "Success!", 116}};
+  for (const auto& c : cases) {
+    write_file(dir / "t.86p", "old");
+    ::chmod((dir / "t.86p").c_str(), c.mode);
+    const process_result r = tarnwick({"t.hex"}, dir.path(), as_ordinary_user);
+    EXPECT_EQ(r.out, banner + "Converting t.hex\n\nOutputting t.86p\n\n" + c.last_line + "\n");
+    EXPECT_EQ(read_file(dir / "t.86p").size(), c.size);
+    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));
+  }
+}
+
+TEST(cli, closed_console_does_not_stop_the_conversion) {
+  const temp_dir dir;
+  write_file(dir / "t.hex", rec16 + "\n");
+  testing::started_process p = testing::start_process({TARNWICK_EXE, "t.hex"}, dir.path());
+  ::close(p.out_fd);
+  p.out_fd = ::open("/dev/null", O_RDONLY);
+  const process_result r = testing::finish_process(p);
+  EXPECT_TRUE(exited_zero(r));
+  EXPECT_EQ(read_file(dir / "t.86p").size(), 116U);
 }
 
 TEST(cli, eight_conversions_at_once_leave_one_whole_file) {

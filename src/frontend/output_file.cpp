@@ -114,6 +114,9 @@ bool replace_file(const std::string& path, std::string_view data) {
   struct stat old {};
   const bool existed = ::fstatat(dir_fd.get(), base.c_str(), &old, 0) == 0;
   if (existed && S_ISDIR(old.st_mode)) return false;
+  // Replacing by rename needs only the folder's permission; a file its owner made read-only
+  // stays as protected as an ordinary open for writing would leave it.
+  if (existed && ::faccessat(dir_fd.get(), base.c_str(), W_OK, AT_EACCESS) != 0) return false;
 
   const signal_hold hold;
   std::string temp_name;
