@@ -18,7 +18,7 @@ using tarnwick::testing::from_hex;
 row_table table_of(std::initializer_list<std::string> rows) {
   row_table t;
   for (const auto& r : rows) {
-    t.text += r + '\0';
+    t.text += r + line_separator;
     ++t.non_empty;
     t.chars += r.size();
   }

@@ -41,7 +41,7 @@ bool is_same_file(int input_fd, const std::string& output_name) {
 conversion convert(byte_source& in, std::string_view output_name, std::string_view time_text) {
   conversion result;
   row_table table;
-  result.status = read_rows(in, table, ti86::max_row_text);
+  result.status = read_rows(in, table, ti86::max_row_text, ti86::line_separator);
   if (result.status != read_status::ok) return result;
   result.image.reserve(ti86::file_overhead + ti86::program_length(table));
   ti86::write_header(result.image, time_text);

@@ -13,6 +13,8 @@ constexpr char ctrl_z = 0x1A;
 
 line_source::line_source(byte_source& in) : in_(in), block_(new char[block_size]) {}
 
+// A CR directly before an LF is part of the line end. A block never ends in such a CR (fill
+// holds it back), and no read ends between the two, so both always lie in one block.
 std::size_t line_source::read_line(char* out, std::size_t max) {
   if (at_end_) return 0;
   std::size_t taken = 0;
@@ -21,21 +23,34 @@ std::size_t line_source::read_line(char* out, std::size_t max) {
       at_end_ = true;
       return taken;
     }
-    const std::size_t want = std::min(max - taken, static_cast<std::size_t>(end_ - pos_));
+    const std::size_t left = max - taken;
+    const std::size_t avail = static_cast<std::size_t>(end_ - pos_);
+    const std::size_t want = std::min(left, avail);
     const auto* lf = static_cast<const char*>(std::memchr(pos_, '\n', want));
-    const std::size_t n = lf != nullptr ? static_cast<std::size_t>(lf - pos_) : want;
+    std::size_t n = want;
+    std::size_t line_end = 0;
+    if (lf != nullptr) {
+      n = static_cast<std::size_t>(lf - pos_);
+      line_end = 1;
+      if (n > 0 && pos_[n - 1] == '\r') {
+        --n;
+        ++line_end;
+      }
+    } else if (want == left && want < avail && pos_[want - 1] == '\r' && pos_[want] == '\n') {
+      // The last character the limit allows is a CR whose LF follows: the line ends first.
+      --n;
+      line_end = 2;
+    }
     std::memcpy(out + taken, pos_, n);
     taken += n;
-    pos_ += n;
-    if (lf != nullptr) {
-      ++pos_;
-      return taken;
-    }
+    pos_ += n + line_end;
+    if (line_end != 0) return taken;
   }
   return taken;
 }
 
-// Reads the next block and turns it into text in place; false once no text is left.
+// Reads the next block: cut at a Ctrl-Z, and a final CR kept back until its successor is
+// known. False once no byte is left.
 bool line_source::fill() {
   char* const block = block_.get();
   while (!source_done_) {
@@ -55,28 +70,13 @@ bool line_source::fill() {
       len = static_cast<std::size_t>(static_cast<const char*>(z) - block);
       source_done_ = true;
     }
-    // Drop each CR that precedes an LF, compacting the block as we go.
-    char* write = block;
-    const char* read = block;
-    const char* const stop = block + len;
-    while (const void* found = std::memchr(read, '\r', static_cast<std::size_t>(stop - read))) {
-      const char* cr = static_cast<const char*>(found);
-      const std::size_t run = static_cast<std::size_t>(cr - read);
-      std::memmove(write, read, run);
-      write += run;
-      read = cr + 1;
-      if (read == stop && !source_done_) {
-        carry_cr_ = true;  // its successor is still in the file
-      } else if (read == stop || *read != '\n') {
-        *write++ = '\r';
-      }
+    if (len > 0 && block[len - 1] == '\r' && !source_done_) {
+      carry_cr_ = true;
+      --len;
     }
-    const std::size_t rest = static_cast<std::size_t>(stop - read);
-    std::memmove(write, read, rest);
-    write += rest;
-    if (write != block) {
+    if (len > 0) {
       pos_ = block;
-      end_ = write;
+      end_ = block + len;
       return true;
     }
   }

@@ -3,14 +3,15 @@
 
 #include <cstddef>
 #include <memory>
+#include <string_view>
 
 #include "hexreader/byte_source.h"
 
 namespace tarnwick {
 
-// Delivers the input as a Windows text stream on every platform: CR LF becomes LF, a lone
-// CR is an ordinary character, Ctrl-Z (0x1A) ends the input, and every other byte (NUL and
-// 0x80-0xFF included) is an ordinary character. The input is read in large blocks.
+// Delivers the input as a Windows text stream on every platform: CR LF is one line feed, a
+// lone CR is an ordinary character, Ctrl-Z (0x1A) ends the input, and every other byte (NUL
+// and 0x80-0xFF included) is an ordinary character. The input is read in large blocks.
 class line_source {
  public:
   explicit line_source(byte_source& in);
@@ -25,6 +26,12 @@ class line_source {
   bool at_end() const { return at_end_; }
   // True when the input ended because it could not be read, not because it was over.
   bool read_failed() const { return read_failed_; }
+
+  // The raw bytes read but not yet consumed, for callers that scan lines in place. They
+  // never end in a CR whose line feed is still unread, and a CR LF in them is one line end.
+  std::string_view buffered() const { return {pos_, static_cast<std::size_t>(end_ - pos_)}; }
+  // Marks the first `n` buffered bytes as consumed.
+  void consume(std::size_t n) { pos_ += n; }
 
  private:
   bool fill();

@@ -15,8 +15,8 @@ struct row_table {
   std::uint64_t rows = 0;       // R: read iterations, one row each
   std::uint64_t non_empty = 0;  // L: rows whose data text is not empty
   std::uint64_t chars = 0;      // S: data characters kept over all rows
-  // The non-empty rows in input order, each followed by a zero byte (a row's text never
-  // holds one: a zero byte in a line ends its data text). Its size is L + S.
+  // The non-empty rows in input order, each followed by the caller's row end byte. Its size
+  // is L + S.
   std::string text;
 };
 
@@ -27,8 +27,9 @@ enum class read_status {
 };
 
 // Reads the whole input into an empty `table`, each line as a 9-character record head that
-// is skipped and a data text of up to 100 characters less its last two (the record
-// checksum). Stops as soon as `table.text` would grow past `max_text` bytes.
-read_status read_rows(byte_source& in, row_table& table, std::size_t max_text);
+// is skipped and a data text of up to 100 characters (ending at its first zero byte) less its
+// last two (the record checksum). Each kept row is followed by `row_end` in `table.text`.
+// Stops as soon as `table.text` would grow past `max_text` bytes.
+read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end);
 
 }  // namespace tarnwick

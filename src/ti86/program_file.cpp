@@ -44,12 +44,8 @@ void write_program(std::string& out, const row_table& table, const variable_name
   put_word(out, word(p + 2));
   put_word(out, word(p));
   out += body_start;
-  if (!table.text.empty()) {
-    const std::size_t rows_start = out.size();
-    out.append(table.text, 0, table.text.size() - 1);
-    std::replace(out.begin() + static_cast<std::ptrdiff_t>(rows_start), out.end(), '\0',
-                 line_separator);
-  }
+  // Each row is already followed by a separator; the last one has none after it.
+  if (!table.text.empty()) out.append(table.text, 0, table.text.size() - 1);
   put_word(out, checksum(std::string_view(out).substr(data_start)));
 }
 

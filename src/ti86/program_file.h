@@ -22,7 +22,8 @@ std::size_t program_length(const row_table& table);
 void write_header(std::string& out, std::string_view time_text);
 
 // Appends D, the data section (variable entry and program body) and its checksum.
-// `table.text` must be at most max_row_text bytes.
+// `table.text` must be read with line_separator as its row end, and be at most max_row_text
+// bytes.
 void write_program(std::string& out, const row_table& table, const variable_name& name);
 
 }  // namespace tarnwick::ti86
