@@ -77,6 +77,8 @@ bool line_source::fill() {
     if (len > 0) {
       pos_ = block;
       end_ = block + len;
+      const void* zero = std::memchr(block, '\0', len);
+      first_zero_ = zero != nullptr ? static_cast<const char*>(zero) : end_;
       return true;
     }
   }

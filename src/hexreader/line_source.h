@@ -32,6 +32,8 @@ class line_source {
   std::string_view buffered() const { return {pos_, static_cast<std::size_t>(end_ - pos_)}; }
   // Marks the first `n` buffered bytes as consumed.
   void consume(std::size_t n) { pos_ += n; }
+  // The first zero byte of the block read last, or the end of the block when it holds none.
+  const char* first_zero() const { return first_zero_; }
 
  private:
   bool fill();
@@ -40,6 +42,7 @@ class line_source {
   std::unique_ptr<char[]> block_;
   const char* pos_ = nullptr;
   const char* end_ = nullptr;
+  const char* first_zero_ = nullptr;
   bool carry_cr_ = false;     // a CR ended the last block; the next byte decides what it is
   bool source_done_ = false;  // nothing more will be read from `in_`
   bool at_end_ = false;
