@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Measures the program against copying and scanning the same files: instructions of the whole
+# process converting the largest input (callgrind) against cp copying it, wall time converting
+# 200 MB of blank lines against wc -l reading them (best of 3 each), and peak resident memory.
+# Needs valgrind and GNU time (/usr/bin/time); builds what it needs in build-bench.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TARNWICK_BENCH_BUILD:-$root/build-bench}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARNWICK_BENCH=ON \
+  -DTARNWICK_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 >/dev/null
+exe=$build/tarnwick
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# The largest input the format allows: 1985 records of 16 bytes, CR LF.
+awk 'BEGIN {
+  srand(86);
+  for (r = 0; r < 1985; r++) {
+    a = 55112 + r * 16; sum = 16 + int(a / 256) + a % 256; line = sprintf(":10%04X00", a % 65536);
+    for (i = 0; i < 16; i++) { b = int(rand() * 256); sum += b; line = line sprintf("%02X", b) }
+    printf "%s%02X\r\n", line, (256 - sum % 256) % 256;
+  }
+  printf ":00000001FF\r\n";
+}' > largest.hex
+head -c 209715200 /dev/zero | tr '\0' '\n' > blank.hex
+
+instructions() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+}
+best_seconds() {
+  local best="" start end t
+  for _ in 1 2 3; do
+    start=$(date +%s%N)
+    "$@" >/dev/null
+    end=$(date +%s%N)
+    t=$(( (end - start) / 1000 ))
+    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
+  done
+  echo "$best"
+}
+peak_kb() {
+  /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -n 1
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+"$exe" largest.hex | grep -q 'Success!' || { echo "largest.hex did not convert" >&2; exit 1; }
+tw_ir=$(instructions "$exe" largest.hex)
+cp_ir=$(instructions cp largest.hex copy.hex)
+tw_us=$(best_seconds "$exe" blank.hex)
+wc_us=$(best_seconds wc -l blank.hex)
+peak_largest=$(peak_kb "$exe" largest.hex)
+peak_blank=$(peak_kb "$exe" blank.hex)
+
+printf 'largest input (%s bytes): tarnwick %s instructions, cp %s: ratio %s (target <= 1)\n' \
+  "$(wc -c < largest.hex)" "$tw_ir" "$cp_ir" "$(ratio "$tw_ir" "$cp_ir")"
+printf '200 MB of blank lines: tarnwick %d ms, wc -l %d ms (best of 3): ratio %s (target <= 4)\n' \
+  $((tw_us / 1000)) $((wc_us / 1000)) "$(ratio "$tw_us" "$wc_us")"
+printf 'peak resident memory: %s KB on the largest input, %s KB on the blank lines (target < 4096)\n' \
+  "$peak_largest" "$peak_blank"
