@@ -31,8 +31,8 @@ std::string largest_input() {
       sum += byte;
       n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "%02X", byte);
     }
-    std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "%02X\r\n",
-                  (0x100 - (sum & 0xFF)) & 0xFF);
+    (void)std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "%02X\r\n",
+                        (0x100 - (sum & 0xFF)) & 0xFF);
     text += line;
   }
   return text + ":00000001FF\r\n";

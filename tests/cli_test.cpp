@@ -125,7 +125,7 @@ TEST(cli, output_name_rule) {
 TEST(cli, full_disk_reports_and_keeps_the_old_file) {
   // A file size limit below the output's size stands in for a full disk.
   const auto small_limit = [] {
-    ::signal(SIGXFSZ, SIG_IGN);
+    (void)::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{60, 60};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   };
@@ -194,6 +194,7 @@ TEST(cli, eight_conversions_at_once_leave_one_whole_file) {
   for (int i = 0; i < 1500; ++i) input += rec16 + "\r\n";
   write_file(dir / "p.hex", input);
   std::vector<testing::started_process> running;
+  running.reserve(8);
   for (int i = 0; i < 8; ++i) {
     running.push_back(testing::start_process({TARNWICK_EXE, "p.hex"}, dir.path()));
   }

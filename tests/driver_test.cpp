@@ -42,7 +42,7 @@ std::tm fixed_clock() {
   return t;
 }
 
-std::vector<std::string> run_with(std::vector<std::string> args) {
+std::vector<std::string> run_with(const std::vector<std::string>& args) {
   std::vector<const char*> argv{"tarnwick"};
   for (const auto& a : args) argv.push_back(a.c_str());
   recording_console con;

@@ -165,7 +165,7 @@ TEST(read_rows, too_large_stops_before_the_rest_is_read) {
   for (int i = 0; i < 10; ++i) input += rec16 + "\n";
   testing::failing_source in(input);
   row_table table;
-  EXPECT_EQ(read_rows(in, table, 5 * 33, '\0'), read_status::too_large);
+  EXPECT_EQ(read_rows(in, table, std::size_t{5} * 33, '\0'), read_status::too_large);
   EXPECT_EQ(table.non_empty, 5U);
 }
 
@@ -185,7 +185,8 @@ row_table rows_by_general_reads(std::string_view input, std::size_t chunk) {
   char row[100];
   while (!lines.at_end()) {
     lines.read_line(head, sizeof head);
-    const std::size_t m = strnlen(row, lines.read_line(row, sizeof row));
+    const std::size_t taken = lines.read_line(row, sizeof row);
+    const std::size_t m = strnlen(row, taken);
     ++table.rows;
     if (m > 2) {
       table.text.append(row, m - 2);

@@ -3,96 +3,36 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <thread>
 
+#include "pty_support.h"
+
 namespace {
 
-// Only a broken wait takes this long; passing runs never come near it.
-constexpr int guard_ms = 5000;
+using tarnwick::testing::guard_ms;
+using tarnwick::testing::modes_of;
+using tarnwick::testing::read_exactly;
+using tarnwick::testing::read_to_end;
+using tarnwick::testing::readable_within;
+using tarnwick::testing::same_modes;
+using tarnwick::testing::write_all;
 
 // Typed after a key case so the child knows where the unread input ends.
 constexpr char end_mark = '#';
 
 constexpr int ending_signals[] = {SIGTERM, SIGHUP, SIGINT};
-
-// Writes all of `text` to `fd`; false on an error.
-bool write_all(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-// True when `fd` has input within `ms` milliseconds.
-bool readable_within(int fd, int ms) {
-  pollfd wanted{fd, POLLIN, 0};
-  int ready = 0;
-  do {
-    ready = poll(&wanted, 1, ms);
-  } while (ready < 0 && errno == EINTR);
-  return ready > 0;
-}
-
-// Reads exactly `count` bytes; nothing if they do not all come before the guard.
-std::optional<std::string> read_exactly(int fd, std::size_t count) {
-  std::string got;
-  while (got.size() < count) {
-    if (!readable_within(fd, guard_ms)) return std::nullopt;
-    char c = 0;
-    const ssize_t n = read(fd, &c, 1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n != 1) return std::nullopt;
-    got += c;
-  }
-  return got;
-}
-
-// Reads until end of file; nothing if it does not come before the guard.
-std::optional<std::string> read_to_end(int fd) {
-  std::string got;
-  for (;;) {
-    if (!readable_within(fd, guard_ms)) return std::nullopt;
-    char buffer[64];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) return got;
-    got.append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
-termios modes_of(int fd) {
-  termios modes{};
-  tcgetattr(fd, &modes);
-  return modes;
-}
-
-bool same_modes(const termios& a, const termios& b) {
-  if (a.c_iflag != b.c_iflag || a.c_oflag != b.c_oflag || a.c_cflag != b.c_cflag ||
-      a.c_lflag != b.c_lflag) {
-    return false;
-  }
-  for (std::size_t i = 0; i < NCCS; ++i) {
-    if (a.c_cc[i] != b.c_cc[i]) return false;
-  }
-  return true;
-}
 
 // The handler of each ending signal, in the order of ending_signals.
 struct handlers {
@@ -116,7 +56,7 @@ void use_default_handlers() {
   sigset_t ending;
   sigemptyset(&ending);
   for (const int sig : ending_signals) {
-    signal(sig, SIG_DFL);
+    (void)signal(sig, SIG_DFL);
     sigaddset(&ending, sig);
   }
   sigprocmask(SIG_UNBLOCK, &ending, nullptr);
@@ -124,8 +64,8 @@ void use_default_handlers() {
 
 void ignore_interrupt_and_catch_hangup() {
   use_default_handlers();
-  signal(SIGINT, SIG_IGN);
-  signal(SIGHUP, [](int) {});
+  (void)signal(SIGINT, SIG_IGN);
+  (void)signal(SIGHUP, [](int) {});
 }
 
 // Waits for the go byte, waits for a key, reports whether modes and handlers came back as
@@ -203,14 +143,7 @@ class waiting_child {
   bool release() const { return write_all(go_, "g"); }
 
   // True once the wait has switched the terminal out of line mode.
-  bool wait_until_raw() const {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(guard_ms);
-    while (std::chrono::steady_clock::now() < give_up) {
-      if ((modes_of(terminal_).c_lflag & ICANON) == 0) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-  }
+  bool wait_until_raw() const { return tarnwick::testing::wait_until_raw(terminal_); }
 
   // True once the terminal has echoed what was typed, so the input sits in its queue.
   bool wait_for_echo() const {
@@ -221,18 +154,9 @@ class waiting_child {
 
   // The child's wait status; nothing if it has not ended before the guard.
   std::optional<int> reap() {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(guard_ms);
-    while (std::chrono::steady_clock::now() < give_up) {
-      int status = 0;
-      const pid_t done = waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
-        pid_ = -1;
-        return status;
-      }
-      if (done < 0 && errno != EINTR) return std::nullopt;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return std::nullopt;
+    const std::optional<int> status = tarnwick::testing::reap_within_guard(pid_);
+    if (status) pid_ = -1;
+    return status;
   }
 
  private:
@@ -250,6 +174,11 @@ struct key_case {
   std::string typed_after;
   std::string left_unread;
 };
+
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const key_case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class key_wait : public testing::TestWithParam<key_case> {};
 

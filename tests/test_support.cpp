@@ -80,6 +80,7 @@ started_process start_process(const std::vector<std::string>& argv, const std::s
     if (::chdir(cwd.c_str()) != 0) ::_exit(126);
     if (in_child) in_child();
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     ::execv(args[0], args.data());

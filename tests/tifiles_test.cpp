@@ -100,7 +100,7 @@ std::vector<std::string> problems_in(const std::string& path, const std::string&
   content_ptr content(tifiles_content_create_regular(CALC_TI86), &tifiles_content_delete_regular);
   if (const int err = tifiles_file_read_regular(path.c_str(), content.get()); err != 0) {
     // A failed read has freed the content already.
-    content.release();
+    (void)content.release();
     char* message = nullptr;
     tifiles_error_get(err, &message);
     problems.push_back("libtifiles: read error " + std::to_string(err) + ": " +

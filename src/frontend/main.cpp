@@ -10,8 +10,8 @@
 int main(int argc, char* argv[]) {
   // A closed console or a file size limit must not kill a conversion halfway: the writes
   // fail instead, and the run reports it.
-  ::signal(SIGPIPE, SIG_IGN);
-  ::signal(SIGXFSZ, SIG_IGN);
+  (void)::signal(SIGPIPE, SIG_IGN);
+  (void)::signal(SIGXFSZ, SIG_IGN);
   tarnwick::terminal_console con;
   return tarnwick::run(argc, argv, con,
                        [] { return tarnwick::ti86::to_local_time(std::time(nullptr)); });

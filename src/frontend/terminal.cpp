@@ -50,7 +50,7 @@ void restore_and_die(int sig) {
   sigemptyset(&only_this);
   sigaddset(&only_this, sig);
   // The signal is blocked while its handler runs; unblocking delivers the raised one at once.
-  raise(sig);
+  (void)raise(sig);
   pthread_sigmask(SIG_UNBLOCK, &only_this, nullptr);
 }
 

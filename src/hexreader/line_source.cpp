@@ -6,7 +6,7 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::size_t block_size = 64 * 1024;
+constexpr std::size_t block_size = std::size_t{64} * 1024;
 constexpr char ctrl_z = 0x1A;
 
 }  // namespace

@@ -23,7 +23,7 @@ class row_builder {
   row_builder(row_table& table, std::size_t max_text, char row_end)
       : table_(table), max_text_(max_text), row_end_(row_end) {
     // Room for a typical program at once: growing the text would copy it over and over.
-    table.text.reserve(std::min<std::size_t>(max_text, 64 * 1024));
+    table.text.reserve(std::min(max_text, std::size_t{64} * 1024));
   }
   row_builder(const row_builder&) = delete;
   row_builder& operator=(const row_builder&) = delete;

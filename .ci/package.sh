@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build folder and checks that the package and a plain
+# `cmake --install` each hold the program and its manual page, and nothing else.
+# Run from the repository root after the build folder is built. TARNWICK_PACKAGE_BUILD names
+# another build folder (default: build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=$(realpath "${TARNWICK_PACKAGE_BUILD:-build}")
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  echo "package.sh: $build is not a configured build folder" >&2
+  exit 1
+fi
+
+fail() {
+  echo "package.sh: FAIL: $*" >&2
+  exit 1
+}
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# The manual page must format without a single warning.
+check_manual() {
+  local warnings
+  warnings=$(man --warnings -l "$1" 2>&1 >/dev/null) || fail "man could not format $1"
+  [[ -z $warnings ]] || fail "man --warnings -l $1 warns:"$'\n'"$warnings"
+}
+
+# The program must run from where it was put and convert the bundled example.
+check_program() {
+  local run
+  run=$(mktemp -d "$scratch/run.XXXXXX")
+  cp examples/hello.hex "$run/"
+  local output
+  output=$(cd "$run" && "$1" hello.hex) || fail "$1 did not run"
+  [[ $output == *$'\n'Success! && -s $run/hello.86p ]] ||
+    fail "$1 did not convert examples/hello.hex:"$'\n'"$output"
+}
+
+# The package, in a folder of its own so that no older package is taken for it.
+package_dir=$build/package
+rm -rf "$package_dir"
+(cd "$build" && cpack -G DEB -B "$package_dir")
+shopt -s nullglob
+debs=("$package_dir"/*.deb)
+shopt -u nullglob
+((${#debs[@]} == 1)) || fail "expected one .deb in $package_dir, found ${#debs[@]}"
+deb=${debs[0]}
+echo "package.sh: checking $deb"
+
+info=$(dpkg-deb --info "$deb") || fail "dpkg-deb --info cannot read $deb"
+echo "$info"
+for field in Package Version Architecture Maintainer Section Description; do
+  grep -Eq "^ $field: ." <<<"$info" || fail "the package has no $field field"
+done
+[[ $(dpkg-deb --field "$deb" Package) == tarnwick ]] || fail "the package is not named tarnwick"
+
+contents=$(dpkg-deb --contents "$deb") || fail "dpkg-deb --contents cannot read $deb"
+echo "$contents"
+grep -Eq '^-rwxr-xr-x root/root .* \./usr/bin/tarnwick$' <<<"$contents" ||
+  fail "the package has no executable ./usr/bin/tarnwick"
+# The paths of everything but folders: the program and one manual page, nothing else.
+files=$(grep -v '^d' <<<"$contents" | awk '{ print $NF }' | sort)
+manual=
+for page in ./usr/share/man/man1/tarnwick.1.gz ./usr/share/man/man1/tarnwick.1; do
+  grep -Fqx "$page" <<<"$files" && manual=$page && break
+done
+[[ -n $manual ]] || fail "the package has no manual page ./usr/share/man/man1/tarnwick.1[.gz]"
+[[ $files == "$(printf '%s\n' ./usr/bin/tarnwick "$manual" | sort)" ]] ||
+  fail "the package holds more than the program and its manual page:"$'\n'"$files"
+
+dpkg-deb -x "$deb" "$scratch/root"
+check_program "$scratch/root/usr/bin/tarnwick"
+check_manual "$scratch/root/${manual#./}"
+
+# A plain install into a prefix.
+prefix=$scratch/prefix
+cmake --install "$build" --prefix "$prefix"
+[[ -x $prefix/bin/tarnwick && -f $prefix/bin/tarnwick ]] ||
+  fail "cmake --install put no executable at bin/tarnwick"
+[[ -f $prefix/share/man/man1/tarnwick.1 ]] ||
+  fail "cmake --install put no manual page at share/man/man1/tarnwick.1"
+check_program "$prefix/bin/tarnwick"
+check_manual "$prefix/share/man/man1/tarnwick.1"
+
+echo "package.sh: $(basename "$deb") and cmake --install both hold bin/tarnwick and its manual page"

@@ -1,0 +1,56 @@
+# Installing and packaging: the program and its manual page, nothing else.
+include(GNUInstallDirs)
+
+set(TARNWICK_MANUAL ${PROJECT_SOURCE_DIR}/doc/tarnwick.1)
+
+install(TARGETS tarnwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+install(FILES ${TARNWICK_MANUAL} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
+
+# Debian ships manual pages gzipped. The compressed page is a component of its own that a
+# plain install leaves out (EXCLUDE_FROM_ALL) and only the package asks for.
+find_program(TARNWICK_GZIP gzip)
+if(TARNWICK_GZIP)
+  set(manual_gz ${PROJECT_BINARY_DIR}/man/tarnwick.1.gz)
+  add_custom_command(
+    OUTPUT ${manual_gz}
+    COMMAND ${CMAKE_COMMAND} -E copy ${TARNWICK_MANUAL} ${PROJECT_BINARY_DIR}/man/tarnwick.1
+    # -n leaves the name and time out, so the same page always gives the same bytes.
+    COMMAND ${TARNWICK_GZIP} -9 -n -f ${PROJECT_BINARY_DIR}/man/tarnwick.1
+    DEPENDS ${TARNWICK_MANUAL}
+    COMMENT "Compressing the manual page"
+    VERBATIM)
+  add_custom_target(manual_gz ALL DEPENDS ${manual_gz})
+  install(FILES ${manual_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual_gz
+          EXCLUDE_FROM_ALL)
+  set(package_manual manual_gz)
+else()
+  set(package_manual manual)
+endif()
+
+set(TARNWICK_MAINTAINER "tarnwick developers <tarnwick@invalid>"
+    CACHE STRING "Maintainer field of the Debian package: NAME <EMAIL>")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tarnwick)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert Intel HEX files into TI-86 program files")
+# Lines of the long description; CPack indents them for the control file.
+set(CPACK_PACKAGE_DESCRIPTION
+    "tarnwick turns an Intel HEX file, as a Z80 assembler such as pasmo writes it,
+into a TI-86 program file (.86p) that link software such as TiLP sends to the
+calculator. It is for people who write Z80 assembly programs for the TI-86
+graphing calculator.")
+set(CPACK_PACKAGE_CONTACT ${TARNWICK_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TARNWICK_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+# Only these components go into the package, whatever else (tests, say) gains an install rule.
+set(CPACK_INSTALL_CMAKE_PROJECTS
+    "${PROJECT_BINARY_DIR};${PROJECT_NAME};program;/"
+    "${PROJECT_BINARY_DIR};${PROJECT_NAME};${package_manual};/")
+
+include(CPack)

@@ -1,0 +1,120 @@
+#include "pty_support.h"
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace tarnwick::testing {
+namespace {
+
+using steady = std::chrono::steady_clock;
+
+steady::time_point guard_end() {
+  return steady::now() + std::chrono::milliseconds(guard_ms);
+}
+
+void pause_briefly() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+}  // namespace
+
+bool write_all(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool readable_within(int fd, int ms) {
+  pollfd wanted{fd, POLLIN, 0};
+  int ready = 0;
+  do {
+    ready = poll(&wanted, 1, ms);
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0;
+}
+
+std::optional<std::string> read_exactly(int fd, std::size_t count) {
+  std::string got;
+  while (got.size() < count) {
+    if (!readable_within(fd, guard_ms)) return std::nullopt;
+    char c = 0;
+    const ssize_t n = read(fd, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != 1) return std::nullopt;
+    got += c;
+  }
+  return got;
+}
+
+std::optional<std::string> read_until(int fd, char mark) {
+  std::string got;
+  for (;;) {
+    // One byte at a time: whatever follows the mark is not this reader's to take.
+    const std::optional<std::string> next = read_exactly(fd, 1);
+    if (!next) return std::nullopt;
+    if ((*next)[0] == mark) return got;
+    got += *next;
+  }
+}
+
+std::optional<std::string> read_to_end(int fd) {
+  std::string got;
+  for (;;) {
+    if (!readable_within(fd, guard_ms)) return std::nullopt;
+    char buffer[64];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) return got;
+    got.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+termios modes_of(int fd) {
+  termios modes{};
+  tcgetattr(fd, &modes);
+  return modes;
+}
+
+bool same_modes(const termios& a, const termios& b) {
+  if (a.c_iflag != b.c_iflag || a.c_oflag != b.c_oflag || a.c_cflag != b.c_cflag ||
+      a.c_lflag != b.c_lflag) {
+    return false;
+  }
+  for (std::size_t i = 0; i < NCCS; ++i) {
+    if (a.c_cc[i] != b.c_cc[i]) return false;
+  }
+  return true;
+}
+
+bool wait_until_raw(int fd) {
+  const auto give_up = guard_end();
+  while (steady::now() < give_up) {
+    if ((modes_of(fd).c_lflag & ICANON) == 0) return true;
+    pause_briefly();
+  }
+  return false;
+}
+
+std::optional<int> reap_within_guard(pid_t pid) {
+  const auto give_up = guard_end();
+  while (steady::now() < give_up) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) return status;
+    if (done < 0 && errno != EINTR) return std::nullopt;
+    pause_briefly();
+  }
+  return std::nullopt;
+}
+
+}  // namespace tarnwick::testing
