@@ -2,10 +2,10 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <string>
 
 #include "frontend/terminal.h"
+#include "frontend/write_all.h"
 
 namespace tarnwick {
 
@@ -16,13 +16,8 @@ void terminal_console::clear() {
 void terminal_console::write_line(std::string_view text) {
   std::string line(text);
   line += '\n';
-  std::string_view rest = line;
-  while (!rest.empty()) {
-    const ssize_t n = ::write(STDOUT_FILENO, rest.data(), rest.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // nobody is reading the console; the conversion goes on regardless
-    rest.remove_prefix(static_cast<std::size_t>(n));
-  }
+  // A failure means nobody reads the console; the conversion goes on regardless.
+  (void)write_all(STDOUT_FILENO, line);
 }
 
 void terminal_console::wait_key() {

@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "frontend/write_all.h"
+
 namespace tarnwick {
 namespace {
 
@@ -51,16 +53,6 @@ class signal_hold {
  private:
   sigset_t old_;
 };
-
-bool write_all(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 // A link named as the output is followed, so the file it points at is the one replaced.
 std::string resolve_link(const std::string& path) {

@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <iterator>
+#include <string_view>
+
+#include "frontend/write_all.h"
 
 namespace tarnwick {
 namespace {
@@ -27,17 +30,6 @@ using saved_actions = struct sigaction[std::size(ending_signals)];
 // What the signal handler puts back; set before the handler is installed.
 int raw_fd = -1;
 termios saved_modes{};
-
-// Writes all of `size` bytes at `data` to `fd`, retrying interrupted and short writes.
-void write_all(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-}
 
 // Restores the terminal, then lets `sig` end the process exactly as it would have unhandled.
 void restore_and_die(int sig) {
@@ -154,7 +146,7 @@ void read_one_key(int fd) {
 void clear_screen(int fd) {
   if (isatty(fd) == 0) return;
   static constexpr char home_and_clear[] = "\x1b[H\x1b[2J";
-  write_all(fd, home_and_clear, sizeof home_and_clear - 1);
+  (void)write_all(fd, std::string_view(home_and_clear, sizeof home_and_clear - 1));
 }
 
 void wait_for_key() {

@@ -1,0 +1,12 @@
+// Writing a whole buffer to a file descriptor.
+#pragma once
+
+#include <string_view>
+
+namespace tarnwick {
+
+// Writes every byte of `data` to `fd`, retrying interrupted and short writes; false on an
+// error.
+bool write_all(int fd, std::string_view data);
+
+}  // namespace tarnwick
