@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build folder and checks that the package and a plain
-# `cmake --install` each hold the program and its manual page, and nothing else.
+# Builds the Debian package from the build folder and checks that the package holds the
+# program, its manual page, its licence and changelog, and nothing else, and that a plain
+# `cmake --install` puts the program and its manual page in place.
 # Run from the repository root after the build folder is built. TARNWICK_PACKAGE_BUILD names
 # another build folder (default: build).
 set -euo pipefail
@@ -60,19 +61,33 @@ contents=$(dpkg-deb --contents "$deb") || fail "dpkg-deb --contents cannot read 
 echo "$contents"
 grep -Eq '^-rwxr-xr-x root/root .* \./usr/bin/tarnwick$' <<<"$contents" ||
   fail "the package has no executable ./usr/bin/tarnwick"
-# The paths of everything but folders: the program and one manual page, nothing else.
+# The paths of everything but folders: the program, one manual page, the licence and the
+# changelog, nothing else.
 files=$(grep -v '^d' <<<"$contents" | awk '{ print $NF }' | sort)
+doc=./usr/share/doc/tarnwick
 manual=
 for page in ./usr/share/man/man1/tarnwick.1.gz ./usr/share/man/man1/tarnwick.1; do
   grep -Fqx "$page" <<<"$files" && manual=$page && break
 done
 [[ -n $manual ]] || fail "the package has no manual page ./usr/share/man/man1/tarnwick.1[.gz]"
-[[ $files == "$(printf '%s\n' ./usr/bin/tarnwick "$manual" | sort)" ]] ||
-  fail "the package holds more than the program and its manual page:"$'\n'"$files"
+expected=$(printf '%s\n' ./usr/bin/tarnwick "$manual" "$doc/copyright" "$doc/changelog.gz" | sort)
+[[ $files == "$expected" ]] ||
+  fail "the package does not hold exactly the program, its manual page, copyright and" \
+    "changelog:"$'\n'"$files"
 
 dpkg-deb -x "$deb" "$scratch/root"
 check_program "$scratch/root/usr/bin/tarnwick"
 check_manual "$scratch/root/${manual#./}"
+cmp "$scratch/root/${doc#./}/copyright" LICENSE || fail "the package's copyright file is not LICENSE"
+
+# lintian, where installed, must not find the licence or the changelog missing.
+if command -v lintian >/dev/null; then
+  tags=$(lintian --no-cfg "$deb" 2>&1 || true)
+  echo "$tags"
+  ! grep -Eq 'no-copyright-file|no-changelog' <<<"$tags" || fail "lintian misses the licence or changelog"
+else
+  echo "package.sh: lintian is not installed; the package's copyright and changelog are checked by name only"
+fi
 
 # A plain install into a prefix.
 prefix=$scratch/prefix

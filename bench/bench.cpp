@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "frontend/driver.h"
+#include "frontend/convert.h"
 #include "hexreader/byte_source.h"
 #include "hexreader/row_table.h"
 #include "ti86/program_file.h"

@@ -1,7 +1,13 @@
-# Installing and packaging: the program and its manual page, nothing else.
+# Installing and packaging: the program and its manual page; the package adds its licence
+# and changelog.
 include(GNUInstallDirs)
 
-set(TARNWICK_MANUAL ${PROJECT_SOURCE_DIR}/doc/tarnwick.1)
+set(TARNWICK_MAINTAINER "tarnwick developers <tarnwick@invalid>"
+    CACHE STRING "Maintainer field of the Debian package: NAME <EMAIL>")
+
+# The manual page names the version; it comes from project(VERSION) like everything else.
+set(TARNWICK_MANUAL ${PROJECT_BINARY_DIR}/man/tarnwick.1)
+configure_file(${PROJECT_SOURCE_DIR}/doc/tarnwick.1.in ${TARNWICK_MANUAL} @ONLY)
 
 install(TARGETS tarnwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${TARNWICK_MANUAL} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
@@ -10,12 +16,12 @@ install(FILES ${TARNWICK_MANUAL} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPON
 # plain install leaves out (EXCLUDE_FROM_ALL) and only the package asks for.
 find_program(TARNWICK_GZIP gzip)
 if(TARNWICK_GZIP)
-  set(manual_gz ${PROJECT_BINARY_DIR}/man/tarnwick.1.gz)
+  set(manual_gz ${PROJECT_BINARY_DIR}/man-gz/tarnwick.1.gz)
   add_custom_command(
     OUTPUT ${manual_gz}
-    COMMAND ${CMAKE_COMMAND} -E copy ${TARNWICK_MANUAL} ${PROJECT_BINARY_DIR}/man/tarnwick.1
+    COMMAND ${CMAKE_COMMAND} -E copy ${TARNWICK_MANUAL} ${PROJECT_BINARY_DIR}/man-gz/tarnwick.1
     # -n leaves the name and time out, so the same page always gives the same bytes.
-    COMMAND ${TARNWICK_GZIP} -9 -n -f ${PROJECT_BINARY_DIR}/man/tarnwick.1
+    COMMAND ${TARNWICK_GZIP} -9 -n -f ${PROJECT_BINARY_DIR}/man-gz/tarnwick.1
     DEPENDS ${TARNWICK_MANUAL}
     COMMENT "Compressing the manual page"
     VERBATIM)
@@ -27,8 +33,26 @@ else()
   set(package_manual manual)
 endif()
 
-set(TARNWICK_MAINTAINER "tarnwick developers <tarnwick@invalid>"
-    CACHE STRING "Maintainer field of the Debian package: NAME <EMAIL>")
+# Debian keeps a package's licence as /usr/share/doc/PACKAGE/copyright, beside its changelog,
+# gzipped (changelog.gz, the name for a package made by its own authors).
+set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME})
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${doc_dir} RENAME copyright
+        COMPONENT package_doc EXCLUDE_FROM_ALL)
+set(TARNWICK_CHANGELOG_DATE "Mon, 07 Dec 2026 00:00:00 +0000")
+configure_file(${PROJECT_SOURCE_DIR}/doc/changelog.in ${PROJECT_BINARY_DIR}/doc/changelog @ONLY)
+if(TARNWICK_GZIP)
+  set(changelog_gz ${PROJECT_BINARY_DIR}/doc-gz/changelog.gz)
+  add_custom_command(
+    OUTPUT ${changelog_gz}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/doc/changelog
+            ${PROJECT_BINARY_DIR}/doc-gz/changelog
+    COMMAND ${TARNWICK_GZIP} -9 -n -f ${PROJECT_BINARY_DIR}/doc-gz/changelog
+    DEPENDS ${PROJECT_BINARY_DIR}/doc/changelog
+    COMMENT "Compressing the changelog"
+    VERBATIM)
+  add_custom_target(changelog_gz ALL DEPENDS ${changelog_gz})
+  install(FILES ${changelog_gz} DESTINATION ${doc_dir} COMPONENT package_doc EXCLUDE_FROM_ALL)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnwick)
@@ -51,6 +75,7 @@ set(CPACK_STRIP_FILES ON)
 # Only these components go into the package, whatever else (tests, say) gains an install rule.
 set(CPACK_INSTALL_CMAKE_PROJECTS
     "${PROJECT_BINARY_DIR};${PROJECT_NAME};program;/"
-    "${PROJECT_BINARY_DIR};${PROJECT_NAME};${package_manual};/")
+    "${PROJECT_BINARY_DIR};${PROJECT_NAME};${package_manual};/"
+    "${PROJECT_BINARY_DIR};${PROJECT_NAME};package_doc;/")
 
 include(CPack)

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "frontend/driver.h"
+#include "frontend/convert.h"
 #include "fuzz_check.h"
 #include "hexreader/byte_source.h"
 #include "hexreader/row_table.h"

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/driver.h"
 #include "test_support.h"
 #include "ti86/coding.h"
 #include "ti86/time_text.h"
@@ -41,7 +42,7 @@ using testing::run_process;
 using testing::temp_dir;
 using testing::write_file;
 
-const std::string banner = "- Tarnwick (1.0) -\n\n";
+const std::string banner = tarnwick::banner() + "\n\n";
 
 std::string success_text(const std::string& in, const std::string& out) {
   return banner + "Converting " + in + "\n\nOutputting " + out + "\n\nSuccess!\n";
@@ -64,8 +65,10 @@ const std::string rec16 = ":10000000" + data32 + "5A";
 TEST(cli, success_text_and_file) {
   const temp_dir dir;
   write_file(dir / "t.hex", ":03000000010203F7\r\n:00000001FF\r\n");
+  // Five and a half hours east of UTC, so that a stamp in UTC, or a whole hour off, shows.
+  constexpr std::time_t offset = 5 * 3600 + 30 * 60;
   const std::time_t before = std::time(nullptr);
-  const process_result r = tarnwick({"t.hex"}, dir.path());
+  const process_result r = tarnwick({"t.hex"}, dir.path(), [] { ::setenv("TZ", "TWK-5:30", 1); });
   const std::time_t after = std::time(nullptr);
   EXPECT_TRUE(exited_zero(r));
   EXPECT_EQ(r.out, success_text("t.hex", "t.86p"));
@@ -79,8 +82,9 @@ TEST(cli, success_text_and_file) {
                                                "32 30 33 8A 06"));
   // The stamp is the local time of some second of the run.
   bool stamped = false;
-  for (std::time_t t = before; t <= after; ++t) {
-    stamped = stamped || file.substr(11, 24) == ti86::format_time_text(ti86::to_local_time(t));
+  for (std::time_t t = before + offset; t <= after + offset; ++t) {
+    std::tm local{};
+    stamped = stamped || file.substr(11, 24) == ti86::format_time_text(*::gmtime_r(&t, &local));
   }
   EXPECT_TRUE(stamped) << file.substr(11, 24);
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));

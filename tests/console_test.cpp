@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "frontend/driver.h"
 #include "pty_support.h"
 #include "test_support.h"
 
@@ -41,7 +42,7 @@ constexpr char input_end = '#';
 constexpr int ending_signals[] = {SIGTERM, SIGHUP, SIGINT};
 
 // The terminal turns each line feed into CR LF on the way out.
-const std::string clear_and_banner = "\x1b[H\x1b[2J- Tarnwick (1.0) -\r\n\r\n";
+const std::string clear_and_banner = "\x1b[H\x1b[2J" + banner() + "\r\n\r\n";
 const std::string usage_screen =
     clear_and_banner + "Proper usage:\r\n\r\n\ttarnwick [filename(.hex)]\r\n";
 
@@ -161,7 +162,7 @@ void PrintTo(const key_case& c, std::ostream* os) {
 
 class key_press : public ::testing::TestWithParam<key_case> {};
 
-TEST_P(key_press, ends_the_wait_taking_one_key_and_restores_the_terminal) {
+TEST_P(key_press, ends_the_wait_taking_one_key) {
   const key_case& c = GetParam();
   program_on_terminal program({});
   ASSERT_TRUE(program.started());
@@ -205,7 +206,7 @@ TEST(usage, is_shown_on_a_cleared_screen_and_then_waits_for_a_key) {
 
 class ending_signal : public ::testing::TestWithParam<int> {};
 
-TEST_P(ending_signal, during_the_wait_ends_the_program_and_restores_the_terminal) {
+TEST_P(ending_signal, ends_the_program_and_restores_modes) {
   const int sig = GetParam();
   program_on_terminal program({});
   ASSERT_TRUE(program.started());

@@ -52,8 +52,7 @@ std::vector<std::string> run_with(const std::vector<std::string>& args) {
 
 std::vector<std::string> converted(const std::string& in, const std::string& out,
                                    const std::string& last = "Success!") {
-  return {"<clear>", "- Tarnwick (1.0) -\n", "Converting " + in + "\n", "Outputting " + out + "\n",
-          last};
+  return {"<clear>", banner() + "\n", "Converting " + in + "\n", "Outputting " + out + "\n", last};
 }
 
 std::string header() {
@@ -64,9 +63,8 @@ const std::string data32 = "214601360121470136007EFE09D21901";
 const std::string rec16 = ":10000000" + data32 + "5A";
 
 TEST(run, usage_then_one_key) {
-  EXPECT_EQ(run_with({}),
-            (std::vector<std::string>{"<clear>", "- Tarnwick (1.0) -\n", "Proper usage:\n",
-                                      "\ttarnwick [filename(.hex)]", "<key>"}));
+  EXPECT_EQ(run_with({}), (std::vector<std::string>{"<clear>", banner() + "\n", "Proper usage:\n",
+                                                    "\ttarnwick [filename(.hex)]", "<key>"}));
 }
 
 TEST(run, golden_files) {
@@ -105,7 +103,7 @@ TEST(run, unopenable_input) {
   const temp_dir dir;
   ::mkdir((dir / "folder.hex").c_str(), 0755);
   for (const std::string& name : {dir / "missing.hex", std::string(), dir / "folder.hex"}) {
-    EXPECT_EQ(run_with({name}), (std::vector<std::string>{"<clear>", "- Tarnwick (1.0) -\n",
+    EXPECT_EQ(run_with({name}), (std::vector<std::string>{"<clear>", banner() + "\n",
                                                           "Error opening " + name + "!"}));
   }
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"folder.hex"}));

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Usage: example_test.sh TARNWICK EXAMPLES_DIR
+# Usage: example_test.sh TARNWICK EXAMPLES_DIR VERSION
 # Assembles EXAMPLES_DIR/hello.asm again, checks that the committed hello.hex is what pasmo
 # makes of it, converts it with TARNWICK and checks the program file against the hex text.
 # Exits 77 (a skip) where pasmo is not installed.
@@ -7,6 +7,7 @@ set -euo pipefail
 
 tarnwick=$(realpath "$1")
 examples=$(realpath "$2")
+version=$3
 
 if ! command -v pasmo >/dev/null 2>&1; then
   echo "SKIP: pasmo is not installed (Debian package: pasmo)"
@@ -47,7 +48,7 @@ done <"$work/hello.hex"
 ((records > 0)) || fail "hello.hex has no data records"
 
 output=$(cd "$work" && "$tarnwick" hello.hex) || fail "tarnwick exited with status $?"
-expected_output=$'- Tarnwick (1.0) -\n\nConverting hello.hex\n\nOutputting hello.86p\n\nSuccess!'
+expected_output="- Tarnwick ($version) -"$'\n\nConverting hello.hex\n\nOutputting hello.86p\n\nSuccess!'
 [[ $output == "$expected_output" ]] || fail "unexpected console output:"$'\n'"$output"
 
 out=$work/hello.86p

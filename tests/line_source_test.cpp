@@ -30,7 +30,7 @@ class text_mode : public ::testing::TestWithParam<text_case> {};
 // Block sizes that put every byte of these short inputs at a block boundary somewhere.
 constexpr std::size_t chunks[] = {1, 2, 3, 5, 1 << 20};
 
-TEST_P(text_mode, delivers_windows_text_at_every_block_boundary) {
+TEST_P(text_mode, windows_text_at_every_block_boundary) {
   const text_case& c = GetParam();
   for (const std::size_t chunk : chunks) {
     memory_source in(c.input, chunk);

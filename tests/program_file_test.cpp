@@ -1,7 +1,6 @@
 #include "ti86/program_file.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <string>
 
@@ -140,24 +139,6 @@ TEST(format_time_text, twenty_four_characters_day_zero_padded) {
       {make_tm(12026, 6, 15, 12, 30, 0, 3), "Wed Jun 15 12:30:00 2026"},
   };
   for (const auto& c : cases) EXPECT_EQ(format_time_text(c.time), c.text);
-}
-
-TEST(to_local_time, honours_tz) {
-  const char* old = ::getenv("TZ");
-  const std::string saved = old != nullptr ? old : "";
-  struct {
-    const char* tz;
-    const char* text;
-  } const cases[] = {{"UTC0", "Thu Jan 01 00:00:00 1970"}, {"EST5", "Wed Dec 31 19:00:00 1969"}};
-  for (const auto& c : cases) {
-    ::setenv("TZ", c.tz, 1);
-    EXPECT_EQ(format_time_text(to_local_time(0)), c.text) << c.tz;
-  }
-  if (old != nullptr) {
-    ::setenv("TZ", saved.c_str(), 1);
-  } else {
-    ::unsetenv("TZ");
-  }
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
 // Drives the screen clear and the key wait on real pseudo-terminals.
-#include "frontend/terminal.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -17,6 +15,7 @@
 #include <string_view>
 #include <thread>
 
+#include "frontend/terminal_posix.h"
 #include "pty_support.h"
 
 namespace {
@@ -182,7 +181,7 @@ void PrintTo(const key_case& c, std::ostream* os) {
 
 class key_wait : public testing::TestWithParam<key_case> {};
 
-TEST_P(key_wait, consumes_exactly_one_key_and_restores_the_terminal) {
+TEST_P(key_wait, takes_one_key_and_restores_modes) {
   const key_case& c = GetParam();
   waiting_child child;
   ASSERT_TRUE(child.started());
@@ -249,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ending_signal : public testing::TestWithParam<int> {};
 
-TEST_P(ending_signal, ends_the_wait_by_the_signal_and_restores_the_terminal) {
+TEST_P(ending_signal, ends_the_wait_and_restores_modes) {
   const int sig = GetParam();
   waiting_child child;
   ASSERT_TRUE(child.started());
@@ -325,13 +324,20 @@ TEST(clear_screen, writes_home_and_clear_to_a_terminal) {
   close(terminal);
 }
 
-TEST(clear_screen, writes_nothing_to_a_pipe) {
-  int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
-  tarnwick::clear_screen(ends[1]);
-  close(ends[1]);
-  EXPECT_EQ(read_to_end(ends[0]), std::optional<std::string>(""));
-  close(ends[0]);
+TEST(clear_screen, only_on_a_terminal_that_is_not_dumb) {
+  struct {
+    bool terminal;
+    const char* term;
+    bool clear;
+  } const cases[] = {{true, "xterm", true},
+                     {true, nullptr, true},
+                     {true, "dumb", false},
+                     {false, "xterm", false},
+                     {false, nullptr, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(tarnwick::wants_clear_screen(c.terminal, c.term), c.clear)
+        << c.terminal << " " << (c.term != nullptr ? c.term : "(unset)");
+  }
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ if(TIFILES_FOUND)
     TARNWICK_EXE="$<TARGET_FILE:tarnwick>"
     TARNWICK_EXAMPLES="${PROJECT_SOURCE_DIR}/examples")
   add_dependencies(tifiles_test tarnwick)
-  gtest_discover_tests(tifiles_test DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(tifiles_test DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
 else()
   message(STATUS "libtifiles (pkg-config module tifiles2) not found: tifiles tests are skipped")
   add_test(NAME tifiles_missing

@@ -1,4 +1,4 @@
-// Where the reader's raw bytes come from: a file descriptor in the program, memory in tests.
+// Where the reader's raw bytes come from: the input file in the program, memory elsewhere.
 #pragma once
 
 #include <cstddef>
@@ -11,16 +11,6 @@ class byte_source {
   virtual ~byte_source() = default;
   // Reads up to `size` bytes into `buf`: the count read, 0 at the end of input, -1 on an error.
   virtual std::ptrdiff_t read(char* buf, std::size_t size) = 0;
-};
-
-// Reads an open file descriptor; the caller keeps ownership of it.
-class fd_source final : public byte_source {
- public:
-  explicit fd_source(int fd) : fd_(fd) {}
-  std::ptrdiff_t read(char* buf, std::size_t size) override;
-
- private:
-  int fd_;
 };
 
 // Serves bytes from memory, at most `chunk` bytes per read, so tests can cut the input

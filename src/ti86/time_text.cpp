@@ -1,7 +1,5 @@
 #include "ti86/time_text.h"
 
-#include <time.h>
-
 #include <string_view>
 
 namespace tarnwick::ti86 {
@@ -45,14 +43,6 @@ std::string format_time_text(const std::tm& local) {
   out += ' ';
   put_decimal(out, wrap(1900LL + local.tm_year, 10000), 4);
   return out;
-}
-
-std::tm to_local_time(std::time_t t) {
-  // localtime_r need not look at TZ again; tzset makes a change of it count.
-  ::tzset();
-  std::tm local{};
-  ::localtime_r(&t, &local);
-  return local;
 }
 
 }  // namespace tarnwick::ti86

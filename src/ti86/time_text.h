@@ -10,7 +10,4 @@ namespace tarnwick::ti86 {
 // and a zero-padded day whatever the locale. A year outside 0-9999 keeps its last four digits.
 std::string format_time_text(const std::tm& local);
 
-// The local date and time of `t`, in the time zone TZ names (the system's when unset).
-std::tm to_local_time(std::time_t t);
-
 }  // namespace tarnwick::ti86

@@ -1,4 +1,4 @@
-#include "frontend/write_all.h"
+#include "frontend/write_all_posix.h"
 
 #include <unistd.h>
 

@@ -1,5 +1,5 @@
-// Terminal side effects on Linux: the screen clear and the raw single key wait.
-#include "frontend/terminal.h"
+// Terminal side effects on POSIX systems: the screen clear and the raw single key wait.
+#include "frontend/terminal_posix.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,7 +12,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "frontend/write_all.h"
+#include "frontend/write_all_posix.h"
 
 namespace tarnwick {
 namespace {
@@ -143,8 +143,11 @@ void read_one_key(int fd) {
 
 }  // namespace
 
+bool wants_clear_screen(bool output_is_terminal, const char* term) {
+  return output_is_terminal && (term == nullptr || std::string_view(term) != "dumb");
+}
+
 void clear_screen(int fd) {
-  if (isatty(fd) == 0) return;
   static constexpr char home_and_clear[] = "\x1b[H\x1b[2J";
   (void)write_all(fd, std::string_view(home_and_clear, sizeof home_and_clear - 1));
 }

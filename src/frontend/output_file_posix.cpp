@@ -1,5 +1,3 @@
-#include "frontend/output_file.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,7 +8,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "frontend/write_all.h"
+#include "frontend/output_file.h"
+#include "frontend/write_all_posix.h"
 
 namespace tarnwick {
 namespace {
@@ -65,15 +64,16 @@ std::string resolve_link(const std::string& path) {
   return target;
 }
 
-// Creates a new, empty file in `dir_fd` under an unused name, stored in `name`.
-int create_temporary(int dir_fd, std::string& name) {
+// Creates a new, empty file in `dir_fd` under an unused name, stored in `name` after
+// `prefix`.
+int create_temporary(int dir_fd, const std::string& prefix, std::string& name) {
   static constexpr char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
   unsigned long long seed = static_cast<unsigned long long>(now.tv_nsec) ^
                             (static_cast<unsigned long long>(::getpid()) << 32);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = ".tarnwick-";
+    name = prefix + ".tarnwick-";
     for (int i = 0; i < 8; ++i) {
       seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
       name += digits[(seed >> 33) % 36];
@@ -97,22 +97,32 @@ bool replace_file(const std::string& path, std::string_view data) {
   const std::size_t slash = target.rfind('/');
   const std::string dir =
       slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   if (base.empty()) return false;
 
-  const unique_fd dir_fd(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (dir_fd.get() < 0) return false;
+  // The folder is opened once, so a long output name cannot make the temporary file's name
+  // too long. A folder one may write into but not list cannot be opened for reading; it is
+  // then reached by its path.
+  unique_fd opened(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  int dir_fd = opened.get();
+  std::string prefix;
+  if (dir_fd < 0) {
+    if (errno != EACCES) return false;
+    dir_fd = AT_FDCWD;
+    prefix = dir + "/";
+    base = prefix + base;
+  }
 
   struct stat old {};
-  const bool existed = ::fstatat(dir_fd.get(), base.c_str(), &old, 0) == 0;
+  const bool existed = ::fstatat(dir_fd, base.c_str(), &old, 0) == 0;
   if (existed && S_ISDIR(old.st_mode)) return false;
   // Replacing by rename needs only the folder's permission; a file its owner made read-only
   // stays as protected as an ordinary open for writing would leave it.
-  if (existed && ::faccessat(dir_fd.get(), base.c_str(), W_OK, AT_EACCESS) != 0) return false;
+  if (existed && ::faccessat(dir_fd, base.c_str(), W_OK, AT_EACCESS) != 0) return false;
 
   const signal_hold hold;
   std::string temp_name;
-  unique_fd temp(create_temporary(dir_fd.get(), temp_name));
+  unique_fd temp(create_temporary(dir_fd, prefix, temp_name));
   if (temp.get() < 0) return false;
 
   bool ok = write_all(temp.get(), data);
@@ -124,8 +134,8 @@ bool replace_file(const std::string& path, std::string_view data) {
   ok = ok && ::fchmod(temp.get(), existed ? (old.st_mode & 07777) : creation_mode()) == 0;
   ok = ok && ::fsync(temp.get()) == 0;
   ok = temp.close() && ok;
-  ok = ok && ::renameat(dir_fd.get(), temp_name.c_str(), dir_fd.get(), base.c_str()) == 0;
-  if (!ok) ::unlinkat(dir_fd.get(), temp_name.c_str(), 0);
+  ok = ok && ::renameat(dir_fd, temp_name.c_str(), dir_fd, base.c_str()) == 0;
+  if (!ok) ::unlinkat(dir_fd, temp_name.c_str(), 0);
   return ok;
 }
 

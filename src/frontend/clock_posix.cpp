@@ -1,0 +1,16 @@
+#include <time.h>
+
+#include "frontend/clock.h"
+
+namespace tarnwick {
+
+std::tm local_time_now() {
+  const std::time_t now = std::time(nullptr);
+  // localtime_r need not look at TZ; tzset makes sure it is honoured.
+  ::tzset();
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  return local;
+}
+
+}  // namespace tarnwick

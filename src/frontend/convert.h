@@ -1,0 +1,22 @@
+// The whole conversion in memory: Intel HEX text in, the bytes of a program file out.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "hexreader/byte_source.h"
+#include "hexreader/row_table.h"
+
+namespace tarnwick {
+
+// The complete bytes of a program file, or why there are none.
+struct conversion {
+  read_status status = read_status::ok;
+  std::string image;  // empty unless status is ok
+};
+
+// Converts the Intel HEX text read from `in` into the program file named `output_name`,
+// stamped with `time_text`. Pure: touches nothing but `in`.
+conversion convert(byte_source& in, std::string_view output_name, std::string_view time_text);
+
+}  // namespace tarnwick
