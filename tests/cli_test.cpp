@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "frontend/driver.h"
+#include "process_posix.h"
 #include "test_support.h"
 #include "ti86/coding.h"
 #include "ti86/time_text.h"

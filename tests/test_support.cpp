@@ -1,57 +1,82 @@
 #include "test_support.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 namespace tarnwick::testing {
+namespace {
+
+// Names are UTF-8 everywhere; a path built from a plain string would take the system's
+// code page on Windows instead.
+std::filesystem::path to_path(const std::string& utf8) {
+  return {std::u8string(utf8.begin(), utf8.end())};
+}
+
+std::string to_utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+}  // namespace
 
 temp_dir::temp_dir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device seed;
+  std::mt19937 pick(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = "tarnwick-test-";
+    for (int i = 0; i < 8; ++i) name += letters[pick() % (sizeof letters - 1)];
+    std::error_code ec;
+    if (std::filesystem::create_directory(base / name, ec)) {
+      // Private, as mkdtemp makes it.
+      std::filesystem::permissions(base / name, std::filesystem::perms::owner_all, ec);
+      path_ = to_utf8(base / name);
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 temp_dir::~temp_dir() {
   std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
+  std::filesystem::remove_all(to_path(path_), ec);
 }
 
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(to_path(path), std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
 void write_file(const std::string& path, std::string_view data) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(to_path(path), std::ios::binary | std::ios::trunc);
   out.write(data.data(), static_cast<std::streamsize>(data.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 bool file_exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(to_path(path), ec));
+}
+
+bool make_dir(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::create_directory(to_path(path), ec);
 }
 
 std::vector<std::string> list_dir(const std::string& dir) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(to_path(dir))) {
+    names.push_back(to_utf8(entry.path().filename()));
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -63,55 +88,6 @@ std::ptrdiff_t failing_source::read(char* buf, std::size_t size) {
   std::memcpy(buf, data_.data(), n);
   data_.remove_prefix(n);
   return static_cast<std::ptrdiff_t>(n);
-}
-
-started_process start_process(const std::vector<std::string>& argv, const std::string& cwd,
-                              const std::function<void()>& in_child) {
-  int pipe_fds[2];
-  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    ::setsid();
-    const int null_fd = ::open("/dev/null", O_RDONLY);
-    ::dup2(null_fd, STDIN_FILENO);
-    ::dup2(pipe_fds[1], STDOUT_FILENO);
-    ::dup2(pipe_fds[1], STDERR_FILENO);
-    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    if (in_child) in_child();
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  ::close(pipe_fds[1]);
-  return {pid, pipe_fds[0]};
-}
-
-process_result finish_process(started_process p) {
-  process_result result;
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = ::read(p.out_fd, buf, sizeof buf);
-    if (n > 0) {
-      result.out.append(buf, static_cast<std::size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      break;
-    }
-  }
-  ::close(p.out_fd);
-  struct rusage usage {};
-  while (::wait4(p.pid, &result.status, 0, &usage) < 0 && errno == EINTR) {
-  }
-  result.max_rss_kb = usage.ru_maxrss;
-  return result;
-}
-
-process_result run_process(const std::vector<std::string>& argv, const std::string& cwd,
-                           const std::function<void()>& in_child) {
-  return finish_process(start_process(argv, cwd, in_child));
 }
 
 std::string from_hex(std::string_view pairs) {

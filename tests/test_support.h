@@ -1,9 +1,7 @@
-// Files, folders and child processes for the tests.
+// Files and folders for the tests, on every platform. Names are UTF-8.
 #pragma once
 
-#include <sys/types.h>
-
-#include <functional>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +27,8 @@ class temp_dir {
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, std::string_view data);
 bool file_exists(const std::string& path);
+// Makes the folder `path`; false when it could not.
+bool make_dir(const std::string& path);
 // The names in folder `dir`, sorted.
 std::vector<std::string> list_dir(const std::string& dir);
 
@@ -41,26 +41,6 @@ class failing_source final : public byte_source {
  private:
   std::string_view data_;
 };
-
-struct process_result {
-  std::string out;      // standard output and standard error, as written
-  int status = -1;      // wait status
-  long max_rss_kb = 0;  // peak resident memory of the child
-};
-
-// Runs `argv` in `cwd` in a new session (so without a controlling terminal), its standard
-// input empty; `in_child` runs in the child just before exec.
-process_result run_process(const std::vector<std::string>& argv, const std::string& cwd = ".",
-                           const std::function<void()>& in_child = {});
-
-// Starts `argv` like run_process and returns at once; collect with finish_process.
-struct started_process {
-  pid_t pid = -1;
-  int out_fd = -1;
-};
-started_process start_process(const std::vector<std::string>& argv, const std::string& cwd,
-                              const std::function<void()>& in_child = {});
-process_result finish_process(started_process p);
 
 // Bytes written as hexadecimal pairs, spaces ignored: "21 00 0C" is "\x21\x00\x0C".
 std::string from_hex(std::string_view pairs);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "process_posix.h"
 #include "test_support.h"
 
 // ticonv.h, which tifiles.h includes, spells C's `restrict`, a word C++ does not have.

@@ -1,0 +1,95 @@
+// The driver in process on what only POSIX systems have: links, permission bits, /proc.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "driver_support.h"
+#include "test_support.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::converted;
+using testing::list_dir;
+using testing::read_file;
+using testing::rec16;
+using testing::run_with;
+using testing::temp_dir;
+using testing::write_file;
+
+TEST(run, refuses_to_overwrite_the_input_through_a_symbolic_link) {
+  const std::string content = ":03000000010203F7\n";
+  const temp_dir dir;
+  write_file(dir / "t.hex", content);
+  ASSERT_EQ(::symlink("t.hex", (dir / "t.86p").c_str()), 0);
+  EXPECT_EQ(run_with({dir / "t.hex"}),
+            converted(dir / "t.hex", dir / "t.86p",
+                      "Error converting " + dir / "t.hex" + ": output would overwrite the input!"));
+  EXPECT_EQ(read_file(dir / "t.hex"), content);
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));
+}
+
+TEST(run, read_error_leaves_no_output) {
+  // Reading the start of a process's memory fails with EIO: a real read error mid-run.
+  EXPECT_EQ(run_with({"/proc/self/mem"}),
+            converted("/proc/self/mem", "/proc/self.86p", "Error reading /proc/self/mem!"));
+}
+
+TEST(run, output_permissions) {
+  const temp_dir dir;
+  write_file(dir / "t.hex", rec16 + "\n");
+  struct {
+    mode_t umask;
+    int existing;  // mode of a file already there, or -1
+    mode_t expected;
+  } const cases[] = {
+      {022, -1, 0644}, {077, -1, 0600}, {002, -1, 0664}, {022, 0640, 0640}, {077, 0755, 0755}};
+  for (const auto& c : cases) {
+    ::unlink((dir / "t.86p").c_str());
+    if (c.existing >= 0) {
+      write_file(dir / "t.86p", "old");
+      ::chmod((dir / "t.86p").c_str(), static_cast<mode_t>(c.existing));
+    }
+    const mode_t old_mask = ::umask(c.umask);
+    run_with({dir / "t.hex"});
+    ::umask(old_mask);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "t.86p").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.expected) << "umask " << c.umask << " existing " << c.existing;
+  }
+}
+
+TEST(run, names_beyond_five_hundred_characters) {
+  const temp_dir dir;
+  std::string path = dir.path();
+  for (int i = 0; i < 3; ++i) {
+    path += "/" + std::string(200, static_cast<char>('a' + i));
+    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+  }
+  const std::string input = path + "/" + std::string(240, 'p') + ".hex";
+  const std::string output = path + "/" + std::string(240, 'p') + ".86p";
+  write_file(input, rec16 + "\n");
+  EXPECT_EQ(run_with({input}), converted(input, output));
+  EXPECT_EQ(read_file(output).size(), 116U);
+  EXPECT_EQ(read_file(output).substr(61, 8), "pppppppp");
+}
+
+TEST(run, output_follows_a_link_to_another_file) {
+  const temp_dir dir;
+  ::mkdir((dir / "calc").c_str(), 0755);
+  write_file(dir / "t.hex", rec16 + "\n");
+  write_file(dir / "calc/t.86p", "old");
+  ASSERT_EQ(::symlink("calc/t.86p", (dir / "t.86p").c_str()), 0);
+  EXPECT_EQ(run_with({dir / "t.hex"}), converted(dir / "t.hex", dir / "t.86p"));
+  EXPECT_EQ(read_file(dir / "calc/t.86p").size(), 116U);
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "t.86p").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(list_dir(dir / "calc"), std::vector<std::string>{"t.86p"});
+}
+
+}  // namespace
+}  // namespace tarnwick
