@@ -1,0 +1,124 @@
+#include <windows.h>
+
+#include <string>
+
+#include "frontend/console.h"
+#include "frontend/key_event.h"
+#include "frontend/path_windows.h"
+#include "frontend/wide_text.h"
+#include "frontend/write_all_windows.h"
+
+namespace tarnwick {
+namespace {
+
+// The console input and its mode before the key wait, for the control handler to put back.
+HANDLE waiting_input = INVALID_HANDLE_VALUE;
+DWORD saved_input_mode = 0;
+
+BOOL WINAPI restore_input_mode(DWORD /*event*/) {
+  SetConsoleMode(waiting_input, saved_input_mode);
+  return FALSE;  // then the default handling ends the process, as it would have
+}
+
+input_record portable_record(const INPUT_RECORD& record) {
+  switch (record.EventType) {
+    case KEY_EVENT: {
+      const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+      return {input_kind::key, key.bKeyDown != 0, key.wVirtualKeyCode,
+              static_cast<char16_t>(key.uChar.UnicodeChar)};
+    }
+    case MOUSE_EVENT:
+      return {input_kind::mouse};
+    case WINDOW_BUFFER_SIZE_EVENT:
+      return {input_kind::buffer_size};
+    case MENU_EVENT:
+      return {input_kind::menu};
+    default:
+      return {input_kind::focus};
+  }
+}
+
+// Reads input records from the console, with processed input off so that Ctrl+C is a key,
+// until one ends the wait. Returns at once when the process has no console.
+void wait_for_key() {
+  const HANDLE input =
+      CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) return;
+  DWORD mode = 0;
+  if (GetConsoleMode(input, &mode) == 0) {
+    CloseHandle(input);
+    return;
+  }
+  waiting_input = input;
+  saved_input_mode = mode;
+  SetConsoleCtrlHandler(restore_input_mode, TRUE);
+  // A key typed before the prompt is still in the buffer and counts, as it would at a
+  // terminal.
+  const DWORD raw =
+      mode & ~static_cast<DWORD>(ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
+  if (SetConsoleMode(input, raw) != 0) {
+    INPUT_RECORD record{};
+    DWORD count = 0;
+    while (ReadConsoleInputW(input, &record, 1, &count) != 0 && count == 1 &&
+           !ends_key_wait(portable_record(record))) {
+    }
+  }
+  SetConsoleMode(input, mode);
+  SetConsoleCtrlHandler(restore_input_mode, FALSE);
+  CloseHandle(input);
+}
+
+// Fills the screen buffer with spaces in its current colours and puts the cursor home.
+void clear_screen(HANDLE output) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(output, &info) == 0) return;
+  const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+  const COORD home{0, 0};
+  DWORD done = 0;
+  FillConsoleOutputCharacterW(output, L' ', cells, home, &done);
+  FillConsoleOutputAttribute(output, info.wAttributes, cells, home, &done);
+  SetConsoleCursorPosition(output, home);
+}
+
+// Standard output, and the console's keyboard for the key.
+class windows_console final : public console {
+ public:
+  windows_console() : output_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+    DWORD mode = 0;
+    output_is_console_ = GetConsoleMode(output_, &mode) != 0;
+  }
+
+  // Redirected output holds only the messages.
+  void clear() override {
+    if (output_is_console_) clear_screen(output_);
+  }
+
+  // UTF-16 to a console, so that every name shows whatever the code page; UTF-8 with CR LF
+  // line ends when redirected, as the scripts that read a Windows program's output expect.
+  void write_line(std::string_view text) override {
+    const std::string line = crlf_line(text);
+    if (output_is_console_) {
+      const std::wstring wide = widen(line);
+      DWORD written = 0;
+      WriteConsoleW(output_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+      // A failure means nobody reads the output; the conversion goes on regardless.
+      (void)write_all(output_, line);
+    }
+  }
+
+  void wait_key() override { wait_for_key(); }
+
+ private:
+  HANDLE output_;
+  bool output_is_console_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<console> make_system_console() {
+  return std::make_unique<windows_console>();
+}
+
+}  // namespace tarnwick

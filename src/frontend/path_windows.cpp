@@ -1,0 +1,37 @@
+#include "frontend/path_windows.h"
+
+#include <windows.h>
+
+#include "frontend/wide_text.h"
+
+namespace tarnwick {
+
+std::wstring widen(std::string_view utf8) {
+  const std::u16string text = utf8_to_utf16(utf8);
+  return {text.begin(), text.end()};
+}
+
+std::string narrow(std::wstring_view utf16) {
+  return utf16_to_utf8(std::u16string(utf16.begin(), utf16.end()));
+}
+
+std::wstring system_path(const std::string& name) {
+  const std::wstring wide = widen(name);
+  if (wide.empty()) return {};
+  // The full path also turns every `/` into `\`, which the prefixed form no longer does.
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return {};
+    if (length < full.size()) {
+      full.resize(length);
+      break;
+    }
+    full.resize(length);  // the size needed, its terminating zero included
+  }
+  const std::u16string extended = extended_length_path(std::u16string(full.begin(), full.end()));
+  return {extended.begin(), extended.end()};
+}
+
+}  // namespace tarnwick
