@@ -1,0 +1,110 @@
+// The driver in process on what Windows names allow: other spellings of one file, names of
+// any alphabet, and paths longer than 260 characters.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "driver_support.h"
+#include "frontend/path_windows.h"
+#include "test_support.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::converted;
+using testing::list_dir;
+using testing::read_file;
+using testing::rec16;
+using testing::run_with;
+using testing::temp_dir;
+using testing::write_file;
+
+// The names in the folder `prefixed`, a path with the long-path prefix, sorted.
+std::vector<std::string> list_long_dir(const std::string& prefixed) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW(widen(prefixed + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = narrow(found.cFileName);
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileW(search, &found) != 0);
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(run, refuses_the_input_by_another_letter_case) {
+  const temp_dir dir;
+  write_file(dir / "t.86p", rec16 + "\n");
+  // T.86P opens t.86p, and its output name T.86p is the same file again.
+  EXPECT_EQ(run_with({dir / "T.86P"}),
+            converted(dir / "T.86P", dir / "T.86p",
+                      "Error converting " + dir / "T.86P" + ": output would overwrite the input!"));
+  EXPECT_EQ(read_file(dir / "t.86p"), rec16 + "\n");
+  EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"t.86p"});
+}
+
+TEST(run, non_ascii_names) {
+  const temp_dir dir;
+  // Cyrillic, a Latin letter with a diaeresis, the euro sign and a character beyond 16 bits.
+  const std::string name = "\xd0\xbf\xd1\x80\xd0\xbe\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80";
+  write_file(dir / (name + ".hex"), rec16 + "\n");
+  EXPECT_EQ(run_with({dir / (name + ".hex")}),
+            converted(dir / (name + ".hex"), dir / (name + ".86p")));
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{name + ".86p", name + ".hex"}));
+  // The variable is named by the first eight bytes of the output name.
+  EXPECT_EQ(read_file(dir / (name + ".86p")).substr(61, 8), name.substr(0, 8));
+}
+
+// Wine needs no prefix to go past 260 characters, so the names the program uses are checked
+// for it here.
+TEST(system_path, full_and_prefixed) {
+  struct {
+    std::string name;
+    std::wstring path;
+  } const cases[] = {
+      {"C:/dir/prog.hex", L"\\\\?\\C:\\dir\\prog.hex"},
+      {"C:\\dir\\sub/../prog.hex", L"\\\\?\\C:\\dir\\prog.hex"},
+      {"\\\\server\\share\\prog.hex", L"\\\\?\\UNC\\server\\share\\prog.hex"},
+      {"", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(system_path(c.name), c.path) << c.name;
+  wchar_t folder[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+  ASSERT_GT(length, 0U);
+  std::wstring here(folder, length);
+  if (here.back() != L'\\') here += L'\\';
+  EXPECT_EQ(system_path("prog.hex"), L"\\\\?\\" + here + L"prog.hex");
+}
+
+TEST(run, names_longer_than_260_characters) {
+  const temp_dir dir;
+  // Made with the prefixed form, which alone reaches that far whatever the system allows.
+  std::string folder = dir.path();
+  std::string prefixed = "\\\\?\\" + dir.path();
+  for (const char c : {'a', 'b'}) {
+    folder += "/" + std::string(120, c);
+    prefixed += "\\" + std::string(120, c);
+    ASSERT_NE(CreateDirectoryW(widen(prefixed).c_str(), nullptr), 0);
+  }
+  const std::string base = std::string(100, 'p');
+  write_file(prefixed + "\\" + base + ".hex", rec16 + "\n");
+  const std::string input = folder + "/" + base + ".hex";
+  ASSERT_GT(input.size(), 360U);
+  EXPECT_EQ(run_with({input}), converted(input, folder + "/" + base + ".86p"));
+  EXPECT_EQ(read_file(prefixed + "\\" + base + ".86p").size(), 116U);
+  EXPECT_EQ(list_long_dir(prefixed), (std::vector<std::string>{base + ".86p", base + ".hex"}));
+  // Removed here, as the test folder's own clean-up uses ordinary paths.
+  for (const std::string& file : {base + ".86p", base + ".hex"}) {
+    DeleteFileW(widen(prefixed + "\\" + file).c_str());
+  }
+  RemoveDirectoryW(widen(prefixed).c_str());
+  RemoveDirectoryW(widen(prefixed.substr(0, prefixed.rfind('\\'))).c_str());
+}
+
+}  // namespace
+}  // namespace tarnwick

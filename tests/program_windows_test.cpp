@@ -1,0 +1,143 @@
+// The built tarnwick.exe, run as a script on Windows would run it: its output to a pipe.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "frontend/driver.h"
+#include "frontend/path_windows.h"
+#include "test_support.h"
+#include "ti86/time_text.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::read_file;
+using testing::temp_dir;
+using testing::write_file;
+
+struct program_result {
+  std::string out;  // standard output and standard error, as written
+  DWORD status = 1;
+};
+
+// Runs tarnwick.exe (from the folder ctest starts the test in) with `args` in `cwd`, with
+// no console, so that no key can be read, and its output to a pipe.
+program_result tarnwick(const std::vector<std::string>& args, const std::string& cwd) {
+  std::wstring exe(MAX_PATH, L'\0');
+  exe.resize(GetFullPathNameW(L"tarnwick.exe", MAX_PATH, exe.data(), nullptr));
+  std::wstring command = L"\"" + exe + L"\"";
+  for (const auto& a : args) command += L" \"" + widen(a) + L"\"";
+
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  program_result result;
+  if (CreatePipe(&read_end, &write_end, &inherit, 0) == 0) return result;
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  const HANDLE nothing = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     &inherit, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nothing;
+  startup.hStdOutput = write_end;
+  startup.hStdError = write_end;
+  PROCESS_INFORMATION process{};
+  const BOOL started =
+      CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
+                     widen(cwd).c_str(), &startup, &process);
+  CloseHandle(write_end);
+  CloseHandle(nothing);
+  if (started != 0) {
+    // The few lines it writes fit in the pipe, so it is waited for first, for a hang to show.
+    if (WaitForSingleObject(process.hProcess, 10'000) == WAIT_TIMEOUT) {
+      TerminateProcess(process.hProcess, 1);
+      ADD_FAILURE() << "tarnwick.exe ran for 10 s";
+    }
+    GetExitCodeProcess(process.hProcess, &result.status);
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(read_end, buf, sizeof buf, &got, nullptr) != 0 && got > 0) {
+      result.out.append(buf, got);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(read_end);
+  return result;
+}
+
+TEST(program, console_text_with_crlf) {
+  const std::string banner = tarnwick::banner() + "\r\n\r\n";
+  // Cyrillic, then a character beyond 16 bits: UTF-8 on the pipe.
+  const std::string name = "\xd0\xbf\xd1\x80\xd0\xbe\xf0\x9f\x98\x80";
+  struct {
+    std::vector<std::string> args;
+    std::string out;
+  } const cases[] = {
+      {{"t.hex"}, banner + "Converting t.hex\r\n\r\nOutputting t.86p\r\n\r\nSuccess!\r\n"},
+      {{name + ".hex"},
+       banner + "Converting " + name + ".hex\r\n\r\nOutputting " + name +
+           ".86p\r\n\r\nSuccess!\r\n"},
+      {{"missing.hex"}, banner + "Error opening missing.hex!\r\n"},
+      // With no console the key wait ends at once.
+      {{}, banner + "Proper usage:\r\n\r\n\ttarnwick [filename(.hex)]\r\n"},
+  };
+  for (const auto& c : cases) {
+    const temp_dir dir;
+    write_file(dir / "t.hex", ":03000000010203F7\r\n:00000001FF\r\n");
+    write_file(dir / (name + ".hex"), ":03000000010203F7\r\n:00000001FF\r\n");
+    const program_result r = tarnwick(c.args, dir.path());
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.status, 0U);
+  }
+}
+
+// The local time `ticks` (100 ns units, as in a FILETIME) as the file's time text.
+std::string time_text(ULONGLONG ticks) {
+  const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME s{};
+  FileTimeToSystemTime(&time, &s);
+  std::tm t{};
+  t.tm_year = s.wYear - 1900;
+  t.tm_mon = s.wMonth - 1;
+  t.tm_mday = s.wDay;
+  t.tm_hour = s.wHour;
+  t.tm_min = s.wMinute;
+  t.tm_sec = s.wSecond;
+  t.tm_wday = s.wDayOfWeek;
+  return ti86::format_time_text(t);
+}
+
+ULONGLONG local_ticks_now() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  FILETIME time{};
+  SystemTimeToFileTime(&now, &time);
+  return static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+TEST(program, writes_the_file_stamped_with_local_time) {
+  const temp_dir dir;
+  write_file(dir / "t.hex", ":03000000010203F7\r\n:00000001FF\r\n");
+  const ULONGLONG before = local_ticks_now();
+  EXPECT_EQ(tarnwick({"t.hex"}, dir.path()).status, 0U);
+  const ULONGLONG after = local_ticks_now();
+  const std::string file = read_file(dir / "t.86p");
+  ASSERT_EQ(file.size(), 90U);
+  EXPECT_EQ(file.substr(0, 11), std::string("**TI86**\x1A\n\0", 11));
+  EXPECT_EQ(file.substr(53), testing::from_hex("21 00 0C 00 11 00 12 08 74 2E 38 36 70 00 00 00"
+                                               "11 00 0F 00 00 41 73 6D 50 72 67 6D D6 30 31 30"
+                                               "32 30 33 8A 06"));
+  constexpr ULONGLONG second = 10'000'000;
+  bool stamped = false;
+  for (ULONGLONG t = before - before % second; t <= after; t += second) {
+    stamped = stamped || file.substr(11, 24) == time_text(t);
+  }
+  EXPECT_TRUE(stamped) << file.substr(11, 24);
+}
+
+}  // namespace
+}  // namespace tarnwick
