@@ -2,6 +2,21 @@
 # and changelog.
 include(GNUInstallDirs)
 
+# On Windows: a ZIP of the program, its README and licence, to unpack anywhere.
+if(WIN32)
+  install(TARGETS tarnwick RUNTIME DESTINATION . COMPONENT program)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .
+          COMPONENT program)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME tarnwick)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_PACKAGE_FILE_NAME tarnwick-${PROJECT_VERSION}-win64)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};program;/")
+  include(CPack)
+  return()
+endif()
+
 set(TARNWICK_MAINTAINER "tarnwick developers <tarnwick@invalid>"
     CACHE STRING "Maintainer field of the Debian package: NAME <EMAIL>")
 
