@@ -99,9 +99,8 @@ TEST(run, names_longer_than_260_characters) {
   EXPECT_EQ(read_file(prefixed + "\\" + base + ".86p").size(), 116U);
   EXPECT_EQ(list_long_dir(prefixed), (std::vector<std::string>{base + ".86p", base + ".hex"}));
   // Removed here, as the test folder's own clean-up uses ordinary paths.
-  for (const std::string& file : {base + ".86p", base + ".hex"}) {
-    DeleteFileW(widen(prefixed + "\\" + file).c_str());
-  }
+  DeleteFileW(widen(prefixed + "\\" + base + ".86p").c_str());
+  DeleteFileW(widen(prefixed + "\\" + base + ".hex").c_str());
   RemoveDirectoryW(widen(prefixed).c_str());
   RemoveDirectoryW(widen(prefixed.substr(0, prefixed.rfind('\\'))).c_str());
 }
