@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,21 +20,6 @@ using testing::rec16;
 using testing::run_with;
 using testing::temp_dir;
 using testing::write_file;
-
-// The names in the folder `prefixed`, a path with the long-path prefix, sorted.
-std::vector<std::string> list_long_dir(const std::string& prefixed) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAW found{};
-  const HANDLE search = FindFirstFileW(widen(prefixed + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::string name = narrow(found.cFileName);
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileW(search, &found) != 0);
-  FindClose(search);
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TEST(run, refuses_the_input_by_another_letter_case) {
   const temp_dir dir;
@@ -73,12 +57,6 @@ TEST(system_path, full_and_prefixed) {
       {"", L""},
   };
   for (const auto& c : cases) EXPECT_EQ(system_path(c.name), c.path) << c.name;
-  wchar_t folder[MAX_PATH];
-  const DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
-  ASSERT_GT(length, 0U);
-  std::wstring here(folder, length);
-  if (here.back() != L'\\') here += L'\\';
-  EXPECT_EQ(system_path("prog.hex"), L"\\\\?\\" + here + L"prog.hex");
 }
 
 TEST(run, names_longer_than_260_characters) {
@@ -97,7 +75,6 @@ TEST(run, names_longer_than_260_characters) {
   ASSERT_GT(input.size(), 360U);
   EXPECT_EQ(run_with({input}), converted(input, folder + "/" + base + ".86p"));
   EXPECT_EQ(read_file(prefixed + "\\" + base + ".86p").size(), 116U);
-  EXPECT_EQ(list_long_dir(prefixed), (std::vector<std::string>{base + ".86p", base + ".hex"}));
   // Removed here, as the test folder's own clean-up uses ordinary paths.
   DeleteFileW(widen(prefixed + "\\" + base + ".86p").c_str());
   DeleteFileW(widen(prefixed + "\\" + base + ".hex").c_str());

@@ -8,12 +8,10 @@
 #include "frontend/driver.h"
 #include "frontend/path_windows.h"
 #include "test_support.h"
-#include "ti86/time_text.h"
 
 namespace tarnwick {
 namespace {
 
-using testing::read_file;
 using testing::temp_dir;
 using testing::write_file;
 
@@ -93,50 +91,6 @@ TEST(program, console_text_with_crlf) {
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.status, 0U);
   }
-}
-
-// The local time `ticks` (100 ns units, as in a FILETIME) as the file's time text.
-std::string time_text(ULONGLONG ticks) {
-  const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-  SYSTEMTIME s{};
-  FileTimeToSystemTime(&time, &s);
-  std::tm t{};
-  t.tm_year = s.wYear - 1900;
-  t.tm_mon = s.wMonth - 1;
-  t.tm_mday = s.wDay;
-  t.tm_hour = s.wHour;
-  t.tm_min = s.wMinute;
-  t.tm_sec = s.wSecond;
-  t.tm_wday = s.wDayOfWeek;
-  return ti86::format_time_text(t);
-}
-
-ULONGLONG local_ticks_now() {
-  SYSTEMTIME now{};
-  GetLocalTime(&now);
-  FILETIME time{};
-  SystemTimeToFileTime(&now, &time);
-  return static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
-}
-
-TEST(program, writes_the_file_stamped_with_local_time) {
-  const temp_dir dir;
-  write_file(dir / "t.hex", ":03000000010203F7\r\n:00000001FF\r\n");
-  const ULONGLONG before = local_ticks_now();
-  EXPECT_EQ(tarnwick({"t.hex"}, dir.path()).status, 0U);
-  const ULONGLONG after = local_ticks_now();
-  const std::string file = read_file(dir / "t.86p");
-  ASSERT_EQ(file.size(), 90U);
-  EXPECT_EQ(file.substr(0, 11), std::string("**TI86**\x1A\n\0", 11));
-  EXPECT_EQ(file.substr(53), testing::from_hex("21 00 0C 00 11 00 12 08 74 2E 38 36 70 00 00 00"
-                                               "11 00 0F 00 00 41 73 6D 50 72 67 6D D6 30 31 30"
-                                               "32 30 33 8A 06"));
-  constexpr ULONGLONG second = 10'000'000;
-  bool stamped = false;
-  for (ULONGLONG t = before - before % second; t <= after; t += second) {
-    stamped = stamped || file.substr(11, 24) == time_text(t);
-  }
-  EXPECT_TRUE(stamped) << file.substr(11, 24);
 }
 
 }  // namespace

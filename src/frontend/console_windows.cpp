@@ -20,6 +20,7 @@ BOOL WINAPI restore_input_mode(DWORD /*event*/) {
   return FALSE;  // then the default handling ends the process, as it would have
 }
 
+// What the decision needs of `record`; any other kind of event counts as a focus event.
 input_record portable_record(const INPUT_RECORD& record) {
   switch (record.EventType) {
     case KEY_EVENT: {

@@ -20,10 +20,9 @@ struct input_record {
 // Windows virtual-key codes of the keys the decision names.
 namespace vk {
 inline constexpr std::uint16_t shift = 0x10, control = 0x11, alt = 0x12, caps_lock = 0x14,
-                               escape = 0x1b, page_up = 0x21, page_down = 0x22, end = 0x23,
-                               home = 0x24, left = 0x25, up = 0x26, right = 0x27, down = 0x28,
-                               insert = 0x2d, del = 0x2e, left_windows = 0x5b, right_windows = 0x5c,
-                               apps = 0x5d, f1 = 0x70, f12 = 0x7b, f13 = 0x7c, num_lock = 0x90,
+                               escape = 0x1b, page_up = 0x21, end = 0x23, left = 0x25, down = 0x28,
+                               insert = 0x2d, del = 0x2e, left_windows = 0x5b, apps = 0x5d,
+                               f1 = 0x70, f12 = 0x7b, f13 = 0x7c, num_lock = 0x90,
                                scroll_lock = 0x91;
 }  // namespace vk
 
