@@ -215,6 +215,38 @@ TEST(run, output_permissions) {
   }
 }
 
+TEST(run, root_keeps_owner_and_folder_group) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, the only user who may hand files to others";
+  // In a set-group-ID folder a new file takes the folder's group; a replaced one keeps its
+  // owner and group.
+  constexpr uid_t nobody = 65534;
+  constexpr gid_t folder_group = 65534;
+  constexpr gid_t file_group = 1;
+  struct {
+    bool existing;
+    uid_t uid;
+    gid_t gid;
+  } const cases[] = {{false, 0, folder_group}, {true, nobody, file_group}};
+  for (const auto& c : cases) {
+    const temp_dir dir;
+    const std::string folder = dir / "calc";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0775), 0);
+    ASSERT_EQ(::chown(folder.c_str(), 0, folder_group), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 02775), 0);
+    write_file(folder + "/t.hex", rec16 + "\n");
+    if (c.existing) {
+      write_file(folder + "/t.86p", "old");
+      ASSERT_EQ(::chown((folder + "/t.86p").c_str(), nobody, file_group), 0);
+    }
+    run_with({folder + "/t.hex"});
+    struct stat st {};
+    ASSERT_EQ(::stat((folder + "/t.86p").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 116);
+    EXPECT_EQ(st.st_uid, c.uid) << "existing " << c.existing;
+    EXPECT_EQ(st.st_gid, c.gid) << "existing " << c.existing;
+  }
+}
+
 TEST(run, names_beyond_five_hundred_characters) {
   const temp_dir dir;
   std::string path = dir.path();
