@@ -159,28 +159,33 @@ TEST(cli, read_only_folder) {
                        "Error writing /proc/ver.86p!\n");
 }
 
-TEST(cli, read_only_output_file_is_left_alone) {
+TEST(cli, ordinary_user_modes) {
   // Root may write anything, so the run drops to an ordinary user. That user runs a copy of
-  // the program in the test's folder, since the build folder may be private to root.
+  // the program in the test's folder, since the build folder may be private to root. A
+  // read-only output is left alone; a folder that may be written but not listed still works.
   constexpr uid_t nobody = 65534;
   const bool as_root = ::getuid() == 0;
   struct {
+    mode_t folder_mode;
     mode_t mode;
     std::string last_line;
     std::size_t size;
-  } const cases[] = {{0444, "Error writing t.86p!", 3}, {0666, "Success!", 116}};
+  } const cases[] = {{0777, 0444, "Error writing t.86p!", 3},
+                     {0777, 0666, "Success!", 116},
+                     {0333, 0666, "Success!", 116}};
   for (const auto& c : cases) {
     const temp_dir dir;
-    ::chmod(dir.path().c_str(), 0777);
     write_file(dir / "tarnwick", read_file(TARNWICK_EXE));
     ::chmod((dir / "tarnwick").c_str(), 0755);
     write_file(dir / "t.hex", rec16 + "\n");
     write_file(dir / "t.86p", "old");
     ::chmod((dir / "t.86p").c_str(), c.mode);
+    ::chmod(dir.path().c_str(), c.folder_mode);
     const process_result r = run_process({dir / "tarnwick", "t.hex"}, dir.path(), [&] {
       if (as_root && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) ::_exit(125);
       if (::access(".", W_OK | X_OK) != 0) ::_exit(126);
     });
+    ::chmod(dir.path().c_str(), 0777);
     if (WIFEXITED(r.status) && WEXITSTATUS(r.status) >= 125) {
       GTEST_SKIP() << "user " << (as_root ? nobody : ::getuid()) << " cannot reach " << dir.path()
                    << " (a private TMPDIR or a parent folder of mode 0700?)";
