@@ -198,8 +198,9 @@ TEST(run, output_permissions) {
     mode_t umask;
     int existing;  // mode of a file already there, or -1
     mode_t expected;
-  } const cases[] = {
-      {022, -1, 0644}, {077, -1, 0600}, {002, -1, 0664}, {022, 0640, 0640}, {077, 0755, 0755}};
+  } const cases[] = {{022, -1, 0644},     {077, -1, 0600},    {002, -1, 0664},
+                     {022, 0640, 0640},   {077, 0755, 0755},  {022, 04755, 04755},
+                     {022, 02755, 02755}, {022, 06750, 06750}};
   for (const auto& c : cases) {
     ::unlink((dir / "t.86p").c_str());
     if (c.existing >= 0) {
@@ -274,6 +275,34 @@ TEST(run, output_follows_a_link_to_another_file) {
   ASSERT_EQ(::lstat((dir / "t.86p").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(list_dir(dir / "calc"), std::vector<std::string>{"t.86p"});
+}
+
+TEST(run, dangling_link_as_output_becomes_the_file) {
+  const temp_dir dir;
+  write_file(dir / "t.hex", rec16 + "\n");
+  ASSERT_EQ(::symlink("gone/t.86p", (dir / "t.86p").c_str()), 0);
+  const mode_t old_mask = ::umask(022);
+  EXPECT_EQ(run_with({dir / "t.hex"}), converted(dir / "t.hex", dir / "t.86p"));
+  ::umask(old_mask);
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "t.86p").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0644U);
+  EXPECT_EQ(read_file(dir / "t.86p").size(), 116U);
+}
+
+TEST(run, clock_is_read_before_the_input) {
+  // The clock rewrites the input: only a run that reads the clock first converts the new text.
+  const temp_dir dir;
+  write_file(dir / "t.hex", ":03000000010203F7\n");
+  const std::string input = dir / "t.hex";
+  const char* const argv[] = {"tarnwick", input.c_str()};
+  recording_console con;
+  run(2, argv, con, [&] {
+    write_file(input, rec16 + "\n");
+    return fixed_clock();
+  });
+  EXPECT_EQ(read_file(dir / "t.86p").size(), 116U);
 }
 
 }  // namespace
