@@ -10,9 +10,13 @@ const converter = createTarnwick().then((module) => ({
 }));
 
 // Converts `bytes`, the content of the file `name`, stamped with the browser's local time.
-function convert({ module, convert }, name, bytes) {
+function convert({ module, convert, unreadable }, name, bytes) {
   const now = new Date();
   const data = module._malloc(bytes.length || 1);
+  if (!data) {  // the module's memory cannot hold the file
+    unreadable(name);
+    return result(module);
+  }
   module.HEAPU8.set(bytes, data);
   convert(name, data, bytes.length, now.getFullYear(), now.getMonth(), now.getDate(),
     now.getHours(), now.getMinutes(), now.getSeconds(), now.getDay());
@@ -59,7 +63,7 @@ function show(item, r) {
   item.append(element('p', 'output', `${r.outputName}, ${r.bytes.length} bytes`), program, link);
 }
 
-// Lists `files` in their order at once, then converts them one after the other.
+// Lists the files of `fileList` in their order at once, then converts them one by one.
 async function handle(fileList) {
   const files = Array.from(fileList);  // the input's list empties when the input is reset
   const list = document.getElementById('results');
