@@ -6,7 +6,9 @@ cd "$(dirname "$0")/.."
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get update || echo "apt-get update failed; installing from the package lists at hand"
-apt-get install -y --no-install-recommends cmake make g++ emscripten chromium
+# Waits for another apt-get on the machine rather than failing.
+apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 \
+  cmake make g++ emscripten chromium
 
 # The native program the page is compared with.
 cmake -S . -B build-web-native -DTARNWICK_WERROR=ON
