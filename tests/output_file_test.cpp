@@ -39,6 +39,8 @@ bool signals_held() {
 
 }  // namespace
 
+// The C library names these parameters with reserved identifiers, which this file may not use.
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 extern "C" int openat(int dir, const char* name, int flags, ...) {
   mode_t mode = 0;
   if ((flags & O_CREAT) != 0) {
@@ -64,6 +66,8 @@ extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* 
   calls.push_back({"rename", -1, 0, 0, signals_held()});
   return static_cast<int>(syscall(SYS_renameat2, from_dir, from, to_dir, to, 0));
 }
+
+// NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
 namespace tarnwick {
 namespace {
