@@ -17,8 +17,10 @@ cmake --build "$build" -j2
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 
+ran=0
 for exe in "$build"/fuzz/fuzz_*; do
   [[ -f "$exe" && -x "$exe" ]] || continue
+  ran=$((ran + 1))
   target="$(basename "$exe")"
   corpus="$scratch/$target"
   mkdir -p "$corpus"
@@ -37,3 +39,8 @@ for exe in "$build"/fuzz/fuzz_*; do
     exit "$status"
   }
 done
+if ((ran == 0)); then
+  echo "fuzz.sh: no fuzz target was built in $build/fuzz" >&2
+  exit 1
+fi
+echo "fuzz.sh: $ran targets ran ${seconds}s each without a finding"

@@ -16,4 +16,4 @@ cmake --build "$build" -j2
 # Stack traces for undefined behaviour too; leaks are reported at every test process's exit.
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1"
-ctest --test-dir "$build" --output-on-failure
+ctest --test-dir "$build" --output-on-failure --no-tests=error

@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get update || echo "apt-get update failed; installing from the package lists at hand"
-apt-get install -y --no-install-recommends \
+# Waits for another apt-get on the machine rather than failing.
+apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 \
   cmake make g++-mingw-w64-x86-64-posix wine64 wine googletest
 
 build=build-win

@@ -60,10 +60,11 @@ bool line_modes_on(const termios& modes) {
 // modes and takes what the program left.
 class program_on_terminal {
  public:
-  // Runs the program with `args` in `cwd`; with `controlling` the terminal becomes its
-  // controlling terminal, otherwise it has none.
+  // Runs the program with `args` in `cwd` and TERM set to `term`, whatever the test's own
+  // terminal is; with `controlling` the terminal becomes its controlling terminal, otherwise
+  // it has none.
   explicit program_on_terminal(const std::vector<std::string>& args, const std::string& cwd = ".",
-                               bool controlling = true) {
+                               bool controlling = true, const char* term = "xterm") {
     if (openpty(&master_, &terminal_, nullptr, nullptr, nullptr) != 0) return;
     fcntl(master_, F_SETFD, FD_CLOEXEC);
     fcntl(terminal_, F_SETFD, FD_CLOEXEC);
@@ -75,7 +76,7 @@ class program_on_terminal {
     for (std::string& arg : argv_text) argv.push_back(arg.data());
     argv.push_back(nullptr);
     pid_ = fork();
-    if (pid_ == 0) start_child(argv.data(), cwd.c_str(), controlling);
+    if (pid_ == 0) start_child(argv.data(), cwd.c_str(), controlling, term);
   }
 
   program_on_terminal(const program_on_terminal&) = delete;
@@ -123,7 +124,8 @@ class program_on_terminal {
  private:
   // In the forked child: the terminal as the standard streams of a new session, then the
   // program. Only async-signal-safe calls until exec.
-  [[noreturn]] void start_child(char* const argv[], const char* cwd, bool controlling) const {
+  [[noreturn]] void start_child(char* const argv[], const char* cwd, bool controlling,
+                                const char* term) const {
     // Whatever started the test may ignore or block these (a background job ignores SIGINT);
     // exec keeps an ignored signal ignored.
     sigset_t ending;
@@ -139,6 +141,7 @@ class program_on_terminal {
       if (dup2(terminal_, fd) != fd) _exit(122);
     }
     if (chdir(cwd) != 0) _exit(123);
+    if (setenv("TERM", term, 1) != 0) _exit(124);
     execv(argv[0], argv);
     _exit(127);
   }
@@ -227,20 +230,27 @@ INSTANTIATE_TEST_SUITE_P(signals, ending_signal, ::testing::ValuesIn(ending_sign
                            return std::string(sigabbrev_np(info.param));
                          });
 
-TEST(conversion, clears_the_screen_and_ends_without_a_key) {
-  const temp_dir dir;
-  write_file(dir / "prog.hex", ":03000000010203F7\n:00000001FF\n");
-  program_on_terminal program({"prog.hex"}, dir.path());
-  ASSERT_TRUE(program.started());
+TEST(conversion, clears_the_screen_unless_dumb_and_ends_without_a_key) {
+  struct {
+    const char* term;
+    std::string screen_start;
+  } const cases[] = {{"xterm", clear_and_banner}, {"dumb", banner() + "\r\n\r\n"}};
+  for (const auto& c : cases) {
+    const temp_dir dir;
+    write_file(dir / "prog.hex", ":03000000010203F7\n:00000001FF\n");
+    program_on_terminal program({"prog.hex"}, dir.path(), true, c.term);
+    ASSERT_TRUE(program.started());
 
-  const std::optional<int> status = program.reap();
-  ASSERT_TRUE(status.has_value()) << "the program waited";
-  EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
-  EXPECT_EQ(program.screen(), clear_and_banner +
-                                  "Converting prog.hex\r\n\r\nOutputting prog.86p\r\n\r\n"
-                                  "Success!\r\n");
-  EXPECT_TRUE(file_exists(dir / "prog.86p"));
-  EXPECT_TRUE(same_modes(modes_of(program.terminal()), program.initial_modes()));
+    const std::optional<int> status = program.reap();
+    ASSERT_TRUE(status.has_value()) << "the program waited";
+    EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
+    EXPECT_EQ(program.screen(), c.screen_start +
+                                    "Converting prog.hex\r\n\r\nOutputting prog.86p\r\n\r\n"
+                                    "Success!\r\n")
+        << "TERM=" << c.term;
+    EXPECT_TRUE(file_exists(dir / "prog.86p"));
+    EXPECT_TRUE(same_modes(modes_of(program.terminal()), program.initial_modes()));
+  }
 }
 
 TEST(no_controlling_terminal, shows_the_usage_on_the_terminal_output_and_ends_at_once) {

@@ -45,8 +45,9 @@ TEST(run, output_permissions) {
     mode_t umask;
     int existing;  // mode of a file already there, or -1
     mode_t expected;
-  } const cases[] = {
-      {022, -1, 0644}, {077, -1, 0600}, {002, -1, 0664}, {022, 0640, 0640}, {077, 0755, 0755}};
+  } const cases[] = {{022, -1, 0644},     {077, -1, 0600},    {002, -1, 0664},
+                     {022, 0640, 0640},   {077, 0755, 0755},  {022, 04755, 04755},
+                     {022, 02755, 02755}, {022, 06750, 06750}};
   for (const auto& c : cases) {
     ::unlink((dir / "t.86p").c_str());
     if (c.existing >= 0) {
@@ -59,6 +60,38 @@ TEST(run, output_permissions) {
     struct stat st {};
     ASSERT_EQ(::stat((dir / "t.86p").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, c.expected) << "umask " << c.umask << " existing " << c.existing;
+  }
+}
+
+TEST(run, root_keeps_owner_and_folder_group) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, the only user who may hand files to others";
+  // In a set-group-ID folder a new file takes the folder's group; a replaced one keeps its
+  // owner and group.
+  constexpr uid_t nobody = 65534;
+  constexpr gid_t folder_group = 65534;
+  constexpr gid_t file_group = 1;
+  struct {
+    bool existing;
+    uid_t uid;
+    gid_t gid;
+  } const cases[] = {{false, 0, folder_group}, {true, nobody, file_group}};
+  for (const auto& c : cases) {
+    const temp_dir dir;
+    const std::string folder = dir / "calc";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0775), 0);
+    ASSERT_EQ(::chown(folder.c_str(), 0, folder_group), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 02775), 0);
+    write_file(folder + "/t.hex", rec16 + "\n");
+    if (c.existing) {
+      write_file(folder + "/t.86p", "old");
+      ASSERT_EQ(::chown((folder + "/t.86p").c_str(), nobody, file_group), 0);
+    }
+    run_with({folder + "/t.hex"});
+    struct stat st {};
+    ASSERT_EQ(::stat((folder + "/t.86p").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 116);
+    EXPECT_EQ(st.st_uid, c.uid) << "existing " << c.existing;
+    EXPECT_EQ(st.st_gid, c.gid) << "existing " << c.existing;
   }
 }
 
@@ -89,6 +122,20 @@ TEST(run, output_follows_a_link_to_another_file) {
   ASSERT_EQ(::lstat((dir / "t.86p").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(list_dir(dir / "calc"), std::vector<std::string>{"t.86p"});
+}
+
+TEST(run, dangling_link_as_output_becomes_the_file) {
+  const temp_dir dir;
+  write_file(dir / "t.hex", rec16 + "\n");
+  ASSERT_EQ(::symlink("gone/t.86p", (dir / "t.86p").c_str()), 0);
+  const mode_t old_mask = ::umask(022);
+  EXPECT_EQ(run_with({dir / "t.hex"}), converted(dir / "t.hex", dir / "t.86p"));
+  ::umask(old_mask);
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "t.86p").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0644U);
+  EXPECT_EQ(read_file(dir / "t.86p").size(), 116U);
 }
 
 }  // namespace

@@ -141,5 +141,19 @@ TEST(run, unwritable_output) {
   EXPECT_EQ(list_dir(dir / "t.86p"), std::vector<std::string>{});
 }
 
+TEST(run, clock_is_read_before_the_input) {
+  // The clock rewrites the input: only a run that reads the clock first converts the new text.
+  const temp_dir dir;
+  write_file(dir / "t.hex", ":03000000010203F7\n");
+  const std::string input = dir / "t.hex";
+  const char* const argv[] = {"tarnwick", input.c_str()};
+  testing::recording_console con;
+  run(2, argv, con, [&] {
+    write_file(input, rec16 + "\n");
+    return testing::fixed_clock();
+  });
+  EXPECT_EQ(read_file(dir / "t.86p").size(), 116U);
+}
+
 }  // namespace
 }  // namespace tarnwick

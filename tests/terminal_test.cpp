@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "frontend/terminal_posix.h"
 #include "pty_support.h"
@@ -59,6 +60,11 @@ void use_default_handlers() {
     sigaddset(&ending, sig);
   }
   sigprocmask(SIG_UNBLOCK, &ending, nullptr);
+}
+
+void ignore_hangup() {
+  use_default_handlers();
+  (void)signal(SIGHUP, SIG_IGN);
 }
 
 void ignore_interrupt_and_catch_hangup() {
@@ -137,6 +143,21 @@ class waiting_child {
   int report() const { return report_; }
 
   bool type(std::string_view keys) const { return write_all(master_, keys); }
+
+  // Types `pieces` one write each, `gap_ms` apart, as a slow link delivers one key.
+  bool type_in_pieces(const std::vector<std::string>& pieces, int gap_ms) const {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms));
+      if (!type(pieces[i])) return false;
+    }
+    return true;
+  }
+
+  // Closes the master side: the terminal hangs up.
+  void hang_up() {
+    close(master_);
+    master_ = -1;
+  }
 
   // Lets the child start its wait.
   bool release() const { return write_all(go_, "g"); }
@@ -243,7 +264,21 @@ INSTANTIATE_TEST_SUITE_P(
         key_case{"truncated_sequence_ends", "\x1b[1", false, "x", "x"},
         key_case{"truncated_character_ends", "\xe2\x82", false, "x", "x"},
         key_case{"typed_ahead_letter", "a", true, "", ""},
-        key_case{"typed_ahead_second_letter_stays", "ab", true, "", "b"}),
+        key_case{"typed_ahead_second_letter_stays", "ab", true, "", "b"},
+        // The ends of each lead-byte range: U+0080, U+07FF, U+0800, U+FF21, U+10FFFF.
+        key_case{"two_byte_lowest_lead", "\xc2\x80", false, "", ""},
+        key_case{"two_byte_highest_lead", "\xdf\xbf", false, "", ""},
+        key_case{"three_byte_lowest_lead", "\xe0\xa0\x80", false, "", ""},
+        key_case{"three_byte_highest_lead", "\xef\xbc\xa1", false, "", ""},
+        key_case{"four_byte_highest_lead", "\xf4\x8f\xbf\xbf", false, "", ""},
+        // Terminal replies: a private parameter byte, and an intermediate byte.
+        key_case{"device_attributes_reply", "\x1b[?1;2c", false, "", ""},
+        key_case{"mode_report_reply", "\x1b[?1;2$y", false, "", ""},
+        // The byte that cuts a character short ends it; the key after that stays.
+        key_case{"truncated_character_then_keys",
+                 "\xf0\x9f"
+                 "ab",
+                 false, "", "b"}),
     [](const testing::TestParamInfo<key_case>& info) { return std::string(info.param.name); });
 
 class ending_signal : public testing::TestWithParam<int> {};
@@ -285,6 +320,32 @@ TEST(key_wait_dispositions, ignored_interrupt_stays_ignored_and_handlers_come_ba
   const std::optional<int> status = child.reap();
   ASSERT_TRUE(status.has_value());
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
+}
+
+TEST(key_wait, key_arriving_in_pieces_is_one_key) {
+  // As over a slow link: the pieces come well within the pause that ends a key.
+  const std::vector<std::string> keys[] = {
+      {"\x1b", "[A"}, {"\x1b[", "15~"}, {"\xe2", "\x82\xac"}, {"\xf0\x9f", "\x98\x80"}};
+  for (const auto& pieces : keys) {
+    waiting_child child;
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.release());
+    ASSERT_TRUE(child.wait_until_raw());
+    ASSERT_TRUE(child.type_in_pieces(pieces, 10));
+    ASSERT_EQ(read_exactly(child.report(), 2), std::optional<std::string>("11"));
+    ASSERT_TRUE(child.type(std::string(1, end_mark)));
+    EXPECT_EQ(read_to_end(child.report()), std::optional<std::string>("")) << pieces[0];
+  }
+}
+
+TEST(key_wait, hang_up_ends_the_wait_when_sighup_is_ignored) {
+  // Under nohup the terminal going away must end the wait, not leave it spinning.
+  waiting_child child(ignore_hangup);
+  ASSERT_TRUE(child.started());
+  ASSERT_TRUE(child.release());
+  ASSERT_TRUE(child.wait_until_raw());
+  child.hang_up();
+  EXPECT_TRUE(read_exactly(child.report(), 2).has_value()) << "the wait did not end";
 }
 
 TEST(key_wait_without_terminal, returns_at_once) {

@@ -21,7 +21,9 @@ TEST(wide_text, utf8_and_utf16) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(utf8_to_utf16(c.utf8), c.utf16) << c.utf8;
-    if (c.both_ways) EXPECT_EQ(utf16_to_utf8(c.utf16), c.utf8) << c.utf8;
+    if (c.both_ways) {
+      EXPECT_EQ(utf16_to_utf8(c.utf16), c.utf8) << c.utf8;
+    }
   }
 }
 

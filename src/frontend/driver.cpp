@@ -2,6 +2,7 @@
 
 #include "frontend/convert.h"
 #include "frontend/input_file.h"
+#include "frontend/messages.h"
 #include "frontend/output_file.h"
 #include "frontend/output_name.h"
 #include "frontend/version.h"
@@ -40,15 +41,9 @@ int run(int argc, const char* const argv[], console& con, const local_clock& now
   // The stamp is the time the conversion started, before the input is read.
   const std::string time_text = ti86::format_time_text(now());
   const conversion result = convert(input, output_name, time_text);
-  switch (result.status) {
-    case read_status::too_large:
-      con.write_line("Error converting " + name + ": program too large!");
-      return 0;
-    case read_status::read_error:
-      con.write_line("Error reading " + name + "!");
-      return 0;
-    case read_status::ok:
-      break;
+  if (result.status != read_status::ok) {
+    con.write_line(failure_message(result.status, name));
+    return 0;
   }
   if (!replace_file(output_name, result.image)) {
     con.write_line("Error writing " + output_name + "!");

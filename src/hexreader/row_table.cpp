@@ -37,7 +37,9 @@ class row_builder {
   bool add(const char* row, std::size_t len, const char* first_zero) {
     ++rows_;
     if (len <= checksum_digits) return true;
-    const std::size_t m = row + len > first_zero ? strnlen(row, len) : len;
+    const std::size_t m = row + len > first_zero
+                              ? static_cast<std::size_t>(std::find(row, row + len, '\0') - row)
+                              : len;
     if (m <= checksum_digits) return true;
     const std::size_t kept = m - checksum_digits;
     if (table_.text.size() + kept + 1 > max_text_) return false;

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The web page: build it with emscripten, then drive it in headless Chromium and compare its
+# downloads with the native program's output. Installs what it needs on a fresh Debian 12.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update || echo "apt-get update failed; installing from the package lists at hand"
+# Waits for another apt-get on the machine rather than failing.
+apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 \
+  cmake make g++ emscripten chromium
+
+# The native program the page is compared with.
+cmake -S . -B build-web-native -DTARNWICK_WERROR=ON
+cmake --build build-web-native -j2 --target tarnwick
+
+emcmake cmake -S . -B build-web -DTARNWICK_WERROR=ON
+cmake --build build-web -j2
+
+# puppeteer-core drives the Chromium installed above and never downloads a browser.
+(cd web/test && npm ci --no-audit --no-fund)
+node web/test/page_test.mjs build-web/site build-web-native/tarnwick build-web
