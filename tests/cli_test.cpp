@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "driver_support.h"
 #include "frontend/driver.h"
 #include "process_posix.h"
 #include "test_support.h"
@@ -60,8 +61,8 @@ process_result tarnwick(const std::vector<std::string>& args, const std::string&
   return run_process(argv, cwd, in_child);
 }
 
-const std::string data32 = "214601360121470136007EFE09D21901";
-const std::string rec16 = ":10000000" + data32 + "5A";
+using testing::data32;
+using testing::rec16;
 
 TEST(cli, success_text_and_file) {
   const temp_dir dir;
