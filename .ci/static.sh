@@ -17,23 +17,8 @@ mapfile -t sources < <(git ls-files '*.cpp' '*.h')
 echo "== clang-format: ${#sources[@]} files"
 clang-format --dry-run --Werror "${sources[@]}"
 
-# Every file of the program, its tests and benchmarks that the build compiles. Files are
-# named, never matched by a pattern built from the checkout's path, which may hold any
-# character.
-database=$build/compile_commands.json
-[[ -f $database ]] || fail "$database is missing; configure the build folder first"
-tidy_files=()
-while IFS= read -r file; do
-  grep -Fq "\"file\": \"$PWD/$file\"" "$database" && tidy_files+=("$file")
-done < <(git ls-files 'src/*.cpp' 'tests/*.cpp' 'bench/*.cpp')
-((${#tidy_files[@]} > 0)) || fail "the build's compile database names no source file of this checkout"
-
-echo "== clang-tidy: ${#tidy_files[@]} files"
-printf '%s\0' "${tidy_files[@]}" |
-  xargs -0 -n 4 -P "$(nproc)" clang-tidy --quiet -p "$build" > "$build/clang-tidy.log" 2>&1 || {
-  grep -E 'warning:|error:' "$build/clang-tidy.log" || cat "$build/clang-tidy.log"
-  fail "clang-tidy found problems"
-}
+# Every file of the program, its tests and benchmarks that the build compiles.
+bash .ci/tidy.sh "$build"
 
 echo "== cppcheck"
 cppcheck --enable=warning,performance,portability --library=googletest --library=posix \

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds tarnwick.exe and its tests for 64-bit Windows with mingw-w64 (warnings as
-# errors), runs the tests under Wine, and packs build-win/tarnwick-VERSION-win64.zip with
-# CPack. Needs root for apt-get on a fresh Debian 12 machine.
+# errors), runs clang-tidy over them and the tests under Wine, and packs
+# build-win/tarnwick-VERSION-win64.zip with CPack. Needs root for apt-get on a fresh Debian 12 machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update || echo "apt-get update failed; installing from the package lists at hand"
 # Waits for another apt-get on the machine rather than failing.
 apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 \
-  cmake make g++-mingw-w64-x86-64-posix wine64 wine googletest
+  cmake make g++-mingw-w64-x86-64-posix wine64 wine googletest clang-tidy
 
 build=build-win
 toolchain=$PWD/cmake/mingw-w64.cmake
@@ -37,6 +37,15 @@ fi
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTARNWICK_WERROR=ON \
   -DTARNWICK_TESTS=ON -DGTest_DIR="$gtest_prefix/lib/cmake/GTest"
 cmake --build "$build" -j2
+
+# clang-tidy over what the Windows build compiles, its own files among them, for the mingw
+# target and with mingw's C++ headers in place of the system's.
+gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+bash .ci/tidy.sh "$build" --extra-arg-before=--target=x86_64-w64-mingw32 --extra-arg=-nostdinc++ \
+  --extra-arg=-isystem"$gcc_dir/include/c++" \
+  --extra-arg=-isystem"$gcc_dir/include/c++/x86_64-w64-mingw32" \
+  --extra-arg=-isystem"$gcc_dir/include/c++/backward"
+
 # Now and then Wine fails to start a program: the test ends at once with no output (once in
 # about 7000 starts here). Each test gets a second try; a test that fails on its own merit
 # fails both.
