@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds tarnwick.exe and its tests for 64-bit Windows with mingw-w64 (warnings as
 # errors), runs clang-tidy over them and the tests under Wine, and packs
-# build-win/tarnwick-VERSION-win64.zip with CPack. Needs root for apt-get on a fresh Debian 12 machine.
+# build-win/tarnwick-VERSION-win64.zip with CPack. Needs root for apt-get on a fresh Debian 12
+# machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
