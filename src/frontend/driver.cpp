@@ -35,7 +35,7 @@ int run(int argc, const char* const argv[], console& con, const local_clock& now
   con.write_line("Outputting " + output_name + "\n");
 
   if (input.is_same_file(output_name)) {
-    con.write_line("Error converting " + name + ": output would overwrite the input!");
+    con.write_line(overwrite_message(name));
     return 0;
   }
   // The stamp is the time the conversion started, before the input is read.
