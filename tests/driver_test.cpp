@@ -2,12 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "driver_support.h"
 #include "test_support.h"
+
+namespace {
+
+// While not zero, allocations of at least this many bytes fail, as where memory runs out.
+std::size_t failing_allocations_from = 0;
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (failing_allocations_from != 0 && size >= failing_allocations_from) throw std::bad_alloc();
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t /*size*/) noexcept {
+  std::free(p);
+}
 
 namespace tarnwick {
 namespace {
@@ -89,6 +110,9 @@ TEST(run, refuses_to_overwrite_the_input) {
   } const cases[] = {
       {"same name", "t.86p", "t.86p",
        [](const temp_dir& d, const std::string& c) { write_file(d / "t.86p", c); }},
+      // One file where letter case folds, whatever this file system does.
+      {"other letter case", "t.86P", "t.86p",
+       [](const temp_dir& d, const std::string& c) { write_file(d / "t.86P", c); }},
       {"hard link", "t.hex", "t.86p",
        [](const temp_dir& d, const std::string& c) {
          write_file(d / "t.hex", c);
@@ -105,6 +129,15 @@ TEST(run, refuses_to_overwrite_the_input) {
     EXPECT_EQ(read_file(dir / c.input), content) << c.what;
     EXPECT_EQ(list_dir(dir.path()), files) << c.what;
   }
+}
+
+TEST(run, names_show_without_control_characters) {
+  const temp_dir dir;
+  const std::string name = "a\x1b[2J\x7f\xc2\x9b\nSuccess!";
+  write_file(dir / (name + ".hex"), rec16 + "\n");
+  EXPECT_EQ(run_with({dir / (name + ".hex")}),
+            converted(dir / "a?[2J???Success!.hex", dir / "a?[2J???Success!.86p"));
+  EXPECT_TRUE(testing::file_exists(dir / (name + ".86p")));
 }
 
 TEST(run, program_size_limit) {
@@ -139,6 +172,19 @@ TEST(run, unwritable_output) {
             converted(dir / "t.hex", dir / "t.86p", "Error writing " + dir / "t.86p" + "!"));
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));
   EXPECT_EQ(list_dir(dir / "t.86p"), std::vector<std::string>{});
+}
+
+TEST(run, out_of_memory_keeps_the_old_output) {
+  const temp_dir dir;
+  write_file(dir / "t.hex", rec16 + "\n");
+  write_file(dir / "t.86p", "old");
+  failing_allocations_from = 32 * 1024;  // the input's read buffer is larger
+  const auto shown = run_with({dir / "t.hex"});
+  failing_allocations_from = 0;
+  EXPECT_EQ(shown, converted(dir / "t.hex", dir / "t.86p",
+                             "Error converting " + dir / "t.hex" + ": out of memory!"));
+  EXPECT_EQ(read_file(dir / "t.86p"), "old");
+  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));
 }
 
 TEST(run, clock_is_read_before_the_input) {

@@ -41,20 +41,21 @@ EMSCRIPTEN_KEEPALIVE int tarnwick_convert(const char* name, const char* data, st
   local.tm_min = minutes;
   local.tm_sec = seconds;
   local.tm_wday = weekday;
-  last.output_name = tarnwick::make_output_name(name);
+  last.output_name = tarnwick::make_output_name(name, tarnwick::posix_separators);
   tarnwick::memory_source input(std::string_view(data, size));
   tarnwick::conversion result =
       tarnwick::convert(input, last.output_name, tarnwick::ti86::format_time_text(local));
   last.image = std::move(result.image);
-  last.message = tarnwick::failure_message(result.status, name);
+  last.message = tarnwick::failure_message(result.status, tarnwick::shown_name(name));
   return result.status == tarnwick::read_status::ok ? 1 : 0;
 }
 
 // Records that the browser could not read the file `name`, as a read error.
 EMSCRIPTEN_KEEPALIVE void tarnwick_unreadable(const char* name) {
-  last.output_name = tarnwick::make_output_name(name);
+  last.output_name = tarnwick::make_output_name(name, tarnwick::posix_separators);
   last.image.clear();
-  last.message = tarnwick::failure_message(tarnwick::read_status::read_error, name);
+  last.message =
+      tarnwick::failure_message(tarnwick::read_status::read_error, tarnwick::shown_name(name));
 }
 
 // The last file's output name, UTF-8.

@@ -17,11 +17,16 @@ HANDLE as_handle(std::intptr_t handle) {
 
 input_file::input_file(const std::string& name) {
   const std::wstring path = system_path(name);
-  if (path.empty()) return;
+  // A device (aux.hex is AUX) could wait forever for its first byte.
+  if (path.empty() || is_device_path(path)) return;
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened, so it counts as no input.
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return;
+  }
   handle_ = reinterpret_cast<std::intptr_t>(file);
 }
 

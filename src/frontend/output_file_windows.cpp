@@ -1,10 +1,17 @@
 #include <windows.h>
 
+#include <cstdint>
+
 #include "frontend/output_file.h"
+#include "frontend/output_name.h"
 #include "frontend/path_windows.h"
+#include "frontend/temporary_name.h"
 #include "frontend/write_all_windows.h"
 
 namespace tarnwick {
+
+const std::string_view folder_separators = windows_separators;
+
 namespace {
 
 // Set once the temporary file is renamed or removed; a console control event waits for it.
@@ -33,25 +40,23 @@ class control_hold {
   }
 };
 
-// Creates a new, empty file in `dir` (ending in `\`) under an unused name, stored in `name`.
-HANDLE create_temporary(const std::wstring& dir, std::wstring& name) {
-  static constexpr wchar_t digits[] = L"0123456789abcdefghijklmnopqrstuvwxyz";
+// Creates a new, empty file in `dir` (ending in `\`) under an unused name named after the
+// output `base`, or in the short form where the long one cannot be made; the full name goes
+// to `name`.
+HANDLE create_temporary(const std::wstring& dir, const std::wstring& base, std::wstring& name) {
   LARGE_INTEGER now{};
   QueryPerformanceCounter(&now);
-  unsigned long long seed = static_cast<unsigned long long>(now.QuadPart) ^
-                            (static_cast<unsigned long long>(GetCurrentProcessId()) << 32);
+  std::uint64_t seed = static_cast<std::uint64_t>(now.QuadPart) ^
+                       (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32);
+  std::string owner = narrow(base);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    // Short and fixed in length, so that an output name near the file system's limit of a
-    // name's length still leaves room for it.
-    name = dir + L"~tarnwick-";
-    for (int i = 0; i < 8; ++i) {
-      seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-      name += digits[(seed >> 33) % 36];
-    }
-    name += L".tmp";
+    name = dir + widen(temporary_name(owner, seed));
     const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+    if (file != INVALID_HANDLE_VALUE) return file;
+    if (GetLastError() == ERROR_FILE_EXISTS) continue;
+    if (owner.empty()) break;
+    owner.clear();  // too long a name, most likely
   }
   return INVALID_HANDLE_VALUE;
 }
@@ -60,9 +65,12 @@ HANDLE create_temporary(const std::wstring& dir, std::wstring& name) {
 
 bool replace_file(const std::string& path, std::string_view data) {
   const std::wstring target = system_path(path);
+  // A name such as nul.86p or com1.86p reaches a device, never a file.
+  if (is_device_path(target)) return false;
   const std::size_t slash = target.rfind(L'\\');
   if (slash == std::wstring::npos || slash + 1 == target.size()) return false;
   const std::wstring dir = target.substr(0, slash + 1);
+  const std::wstring base = target.substr(slash + 1);
 
   const DWORD old = GetFileAttributesW(target.c_str());
   const bool existed = old != INVALID_FILE_ATTRIBUTES;
@@ -72,7 +80,7 @@ bool replace_file(const std::string& path, std::string_view data) {
 
   const control_hold hold;
   std::wstring temp_name;
-  const HANDLE temp = create_temporary(dir, temp_name);
+  const HANDLE temp = create_temporary(dir, base, temp_name);
   if (temp == INVALID_HANDLE_VALUE) return false;
   bool ok = write_all(temp, data) && FlushFileBuffers(temp) != 0;
   ok = CloseHandle(temp) != 0 && ok;

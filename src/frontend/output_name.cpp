@@ -1,15 +1,50 @@
 #include "frontend/output_name.h"
 
-namespace tarnwick {
+#include <algorithm>
+#include <cstddef>
 
-std::string make_output_name(std::string_view input_name) {
-  constexpr std::size_t extension_length = 4;
-  std::string name;
-  if (input_name.size() > extension_length) {
-    name = input_name.substr(0, input_name.size() - extension_length);
+#include "frontend/wide_text.h"
+
+namespace tarnwick {
+namespace {
+
+bool is_valid_utf8(std::string_view text) {
+  while (!text.empty()) {
+    char32_t c = 0;
+    const std::size_t length = decode_utf8(text, c);
+    if (length == 0) return false;
+    text.remove_prefix(length);
   }
+  return true;
+}
+
+bool is_continuation_byte(char c) {
+  return (static_cast<unsigned char>(c) & 0xc0) == 0x80;
+}
+
+char ascii_lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+std::string make_output_name(std::string_view input_name, std::string_view separators) {
+  constexpr int extension_length = 4;
+  const std::size_t last_separator = input_name.find_last_of(separators);
+  const std::size_t base = last_separator == std::string_view::npos ? 0 : last_separator + 1;
+  const bool by_code_point = is_valid_utf8(input_name);
+  std::size_t kept = input_name.size();
+  for (int removed = 0; removed < extension_length && kept > base; ++removed) {
+    --kept;
+    while (by_code_point && kept > base && is_continuation_byte(input_name[kept])) --kept;
+  }
+  std::string name(input_name.substr(0, kept));
   name += ".86p";
   return name;
+}
+
+bool same_name_apart_from_case(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
 }
 
 }  // namespace tarnwick

@@ -34,4 +34,8 @@ std::wstring system_path(const std::string& name) {
   return {extended.begin(), extended.end()};
 }
 
+bool is_device_path(std::wstring_view path) {
+  return path.starts_with(L"\\\\.\\");
+}
+
 }  // namespace tarnwick

@@ -14,4 +14,7 @@ std::string narrow(std::wstring_view utf16);
 // is no path at all.
 std::wstring system_path(const std::string& name);
 
+// True when the system path reaches a device (AUX, COM1, NUL...) rather than a file.
+bool is_device_path(std::wstring_view path);
+
 }  // namespace tarnwick

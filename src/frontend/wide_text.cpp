@@ -44,7 +44,8 @@ void append_utf16(std::u16string& out, char32_t c) {
   }
 }
 
-// Decodes the sequence at the start of `text` into `c`: its length, or 0 when none is valid.
+}  // namespace
+
 std::size_t decode_utf8(std::string_view text, char32_t& c) {
   const auto lead = static_cast<unsigned char>(text[0]);
   std::size_t length = 0;
@@ -76,8 +77,6 @@ std::size_t decode_utf8(std::string_view text, char32_t& c) {
   }
   return c >= smallest && c <= 0x10ffff ? length : 0;
 }
-
-}  // namespace
 
 std::string utf16_to_utf8(std::u16string_view text) {
   std::string out;

@@ -2,10 +2,15 @@
 // Pure, so it builds and is tested on every platform.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace tarnwick {
+
+// Decodes the UTF-8 sequence at the start of the non-empty `text` into `c`: its length, or 0
+// when it starts no valid sequence. The surrogates utf16_to_utf8 writes count as valid.
+std::size_t decode_utf8(std::string_view text, char32_t& c);
 
 // UTF-16 to UTF-8. A surrogate without its partner, which Windows allows in names, becomes
 // its own three-byte sequence (as WTF-8 does), so that every name survives the round trip.
