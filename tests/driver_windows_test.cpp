@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver_support.h"
+#include "frontend/driver.h"
 #include "frontend/path_windows.h"
 #include "test_support.h"
 
@@ -30,6 +31,18 @@ TEST(run, refuses_the_input_by_another_letter_case) {
                       "Error converting " + dir / "T.86P" + ": output would overwrite the input!"));
   EXPECT_EQ(read_file(dir / "t.86p"), rec16 + "\n");
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"t.86p"});
+}
+
+TEST(run, device_names_are_no_files) {
+  // aux.hex is the device AUX, whose read would wait forever; nulabcd's output nul.86p is NUL.
+  const temp_dir dir;
+  write_file(dir / "nulabcd", rec16 + "\n");
+  EXPECT_EQ(run_with({dir / "aux.hex"}),
+            (std::vector<std::string>{"<clear>", banner() + "\n",
+                                      "Error opening " + dir / "aux.hex" + "!"}));
+  EXPECT_EQ(run_with({dir / "nulabcd"}),
+            converted(dir / "nulabcd", dir / "nul.86p", "Error writing " + dir / "nul.86p" + "!"));
+  EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"nulabcd"});
 }
 
 TEST(run, non_ascii_names) {
