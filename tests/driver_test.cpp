@@ -184,7 +184,7 @@ TEST(run, out_of_memory_keeps_the_old_output) {
   const temp_dir dir;
   write_file(dir / "t.hex", rec16 + "\n");
   write_file(dir / "t.86p", "old");
-  failing_allocations_from = 32 * 1024;  // the input's read buffer is larger
+  failing_allocations_from = std::size_t{32} * 1024;  // the input's read buffer is larger
   const auto shown = run_with({dir / "t.hex"});
   failing_allocations_from = 0;
   EXPECT_EQ(shown, converted(dir / "t.hex", dir / "t.86p",
