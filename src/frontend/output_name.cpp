@@ -44,7 +44,9 @@ std::string make_output_name(std::string_view input_name, std::string_view separ
 }
 
 bool same_name_apart_from_case(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
+  // The web page's C++ library has no std::ranges::equal.
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
 }
 
 }  // namespace tarnwick
