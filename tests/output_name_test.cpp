@@ -16,15 +16,11 @@ TEST(make_output_name, cuts_four_characters_within_the_last_folder) {
     std::string_view separators;
     std::string output;
   } const cases[] = {
-      {"prog.hex", posix_separators, "prog.86p"},
-      {"prog.ihex", posix_separators, "prog..86p"},
-      {"abc", posix_separators, ".86p"},
       {"sub/x", posix_separators, "sub/.86p"},
-      {"/tmp/abc", posix_separators, "/tmp/.86p"},
+      {"sub\\ab", posix_separators, "su.86p"},
       {"dir\\prog.hex", windows_separators, "dir\\prog.86p"},
       {"sub\\ab", windows_separators, "sub\\.86p"},
       {"C:ab", windows_separators, "C:.86p"},
-      {"sub\\ab", posix_separators, "su.86p"},
       // Code points where the name is UTF-8, bytes where it is not.
       {"\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.h", posix_separators, "\xe6\x97\xa5.86p"},
       {"d/\xc3\xa4\xc3\xb6", posix_separators, "d/.86p"},
@@ -39,10 +35,8 @@ TEST(shown_name, control_characters_as_question_marks) {
     std::string name;
     std::string shown;
   } const cases[] = {
-      {"\x1b]0;pwned\a\x1b[2Jred.hex", "?]0;pwned??[2Jred.hex"},
-      {"nofile\nSuccess", "nofile?Success"},
-      {std::string("a\0\x1f\x7f", 4), "a???"},
-      {"\xc2\x80\xc2\x9f\xc2\xa0\xe6\x97\xa5", "??\xc2\xa0\xe6\x97\xa5"},
+      {"\x1b]0;pwned\anofile\nSuccess", "?]0;pwned?nofile?Success"},
+      {std::string("a\0\x1f\x7f\xc2\x80\xc2\x9f\xc2\xa0", 10), "a?????\xc2\xa0"},
       {"\x9b\xff", "\x9b\xff"},  // not UTF-8: shown as it is
   };
   for (const auto& c : cases) EXPECT_EQ(shown_name(c.name), c.shown) << c.name;
