@@ -89,7 +89,8 @@ TEST(run, unopenable_input) {
       {dir / "missing.hex", dir / "missing.hex"},
       {"", ""},
       {dir / "folder.hex", dir / "folder.hex"},
-      {"\x1b[2Jgone\nSuccess", "?[2Jgone?Success"}};  // a forged line and escape code
+      // Escape codes, control characters, and a forged line.
+      {"\x1b]0;pwned\a\x7f\xc2\x9f\xc2\xa0\xff\nSuccess", "?]0;pwned???\xc2\xa0\xff?Success"}};
   for (const auto& [name, shown] : names_shown) {
     EXPECT_EQ(run_with({name}), (std::vector<std::string>{"<clear>", banner() + "\n",
                                                           "Error opening " + shown + "!"}));
