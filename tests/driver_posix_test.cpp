@@ -1,9 +1,9 @@
 // The driver in process on what only POSIX systems have: links, permission bits, /proc.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -159,7 +159,7 @@ TEST(run, outputs_that_are_no_file_to_replace_are_left_alone) {
 TEST(run, output_link_in_a_folder_deeper_than_any_path_may_be) {
   // Only a relative name reaches so deep, so the run starts in the deepest folder.
   const temp_dir dir;
-  const int start = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const auto start = std::filesystem::current_path();
   ASSERT_EQ(::chdir(dir.path().c_str()), 0);
   const std::string level(250, 'd');
   for (int i = 0; i < 20; ++i) ASSERT_EQ(::mkdir(level.c_str(), 0755) | ::chdir(level.c_str()), 0);
@@ -168,8 +168,7 @@ TEST(run, output_link_in_a_folder_deeper_than_any_path_may_be) {
   ASSERT_EQ(::symlink("target.86p", "t.86p"), 0);
   EXPECT_EQ(run_with({"t.hex"}), converted("t.hex", "t.86p"));
   EXPECT_EQ(read_file("target.86p").size(), 116U);
-  EXPECT_EQ(::fchdir(start), 0);
-  ::close(start);
+  std::filesystem::current_path(start);
 }
 
 TEST(run, dangling_link_as_output_becomes_the_file) {
