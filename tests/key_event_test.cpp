@@ -1,4 +1,4 @@
-#include "frontend/key_event.h"
+#include "frontend/text/key_event.h"
 
 #include <gtest/gtest.h>
 

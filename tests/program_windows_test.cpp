@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "frontend/driver.h"
-#include "frontend/path_windows.h"
+#include "frontend/windows/path.h"
 #include "test_support.h"
 
 namespace tarnwick {

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "frontend/terminal_posix.h"
+#include "frontend/posix/terminal.h"
 #include "pty_support.h"
 
 namespace {

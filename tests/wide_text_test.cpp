@@ -1,4 +1,4 @@
-#include "frontend/wide_text.h"
+#include "frontend/text/wide_text.h"
 
 #include <gtest/gtest.h>
 

@@ -15,6 +15,8 @@
 
 namespace {
 
+namespace frontend = tarnwick::frontend;
+
 // The last file handled: its output name, and either its image or the message refusing it.
 struct page_result {
   std::string output_name;
@@ -33,29 +35,24 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int tarnwick_convert(const char* name, const char* data, std::size_t size,
                                           int year, int month, int day, int hours, int minutes,
                                           int seconds, int weekday) {
-  std::tm local{};
-  local.tm_year = year - 1900;
-  local.tm_mon = month;
-  local.tm_mday = day;
-  local.tm_hour = hours;
-  local.tm_min = minutes;
-  local.tm_sec = seconds;
-  local.tm_wday = weekday;
-  last.output_name = tarnwick::make_output_name(name, tarnwick::posix_separators);
-  tarnwick::memory_source input(std::string_view(data, size));
-  tarnwick::conversion result =
-      tarnwick::convert(input, last.output_name, tarnwick::ti86::format_time_text(local));
+  const std::tm local =
+      tarnwick::ti86::calendar_time(year, month + 1, day, hours, minutes, seconds, weekday);
+  last.output_name = frontend::make_output_name(name, frontend::posix_separators);
+  tarnwick::hexreader::memory_source input(std::string_view(data, size));
+  frontend::conversion result =
+      frontend::convert(input, last.output_name, tarnwick::ti86::format_time_text(local));
   last.image = std::move(result.image);
-  last.message = tarnwick::failure_message(result.status, tarnwick::shown_name(name));
-  return result.status == tarnwick::read_status::ok ? 1 : 0;
+  last.message = frontend::failure_message(result.status, frontend::shown_name(name));
+  return result.status == tarnwick::hexreader::read_status::ok ? 1 : 0;
 }
 
 // Records that the browser could not read the file `name`, as a read error.
 EMSCRIPTEN_KEEPALIVE void tarnwick_unreadable(const char* name) {
-  last.output_name = tarnwick::make_output_name(name, tarnwick::posix_separators);
+  last.output_name = frontend::make_output_name(name, frontend::posix_separators);
   last.image.clear();
   last.message =
-      tarnwick::failure_message(tarnwick::read_status::read_error, tarnwick::shown_name(name));
+      frontend::failure_message(tarnwick::hexreader::read_status::read_error,
+                                           frontend::shown_name(name));
 }
 
 // The last file's output name, UTF-8.

@@ -7,16 +7,16 @@
 #include "hexreader/byte_source.h"
 #include "hexreader/row_table.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend {
 
 // The complete bytes of a program file, or why there are none.
 struct conversion {
-  read_status status = read_status::ok;
+  hexreader::read_status status = hexreader::read_status::ok;
   std::string image;  // empty unless status is ok
 };
 
 // Converts the Intel HEX text read from `in` into the program file named `output_name`,
 // stamped with `time_text`. Pure: touches nothing but `in`.
-conversion convert(byte_source& in, std::string_view output_name, std::string_view time_text);
+conversion convert(hexreader::byte_source& in, std::string_view output_name, std::string_view time_text);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend

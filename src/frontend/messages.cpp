@@ -2,13 +2,21 @@
 
 #include <cstddef>
 
-#include "frontend/wide_text.h"
+#include "frontend/text/wide_text.h"
+#include "frontend/version.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend {
 namespace {
 
 std::string converting_error(std::string_view name, std::string_view reason) {
   return "Error converting " + std::string(name) + ": " + std::string(reason) + "!";
+}
+
+std::string concat(std::string_view a, std::string_view b, std::string_view c = {}) {
+  std::string text(a);
+  text += b;
+  text += c;
+  return text;
 }
 
 }  // namespace
@@ -18,7 +26,7 @@ std::string shown_name(std::string_view name) {
   shown.reserve(name.size());
   while (!name.empty()) {
     char32_t c = 0;
-    const std::size_t length = decode_utf8(name, c);
+    const std::size_t length = text::decode_utf8(name, c);
     const std::size_t taken = length == 0 ? 1 : length;
     const bool control = length != 0 && (c < 0x20 || (c >= 0x7f && c <= 0x9f));
     if (control) {
@@ -31,13 +39,33 @@ std::string shown_name(std::string_view name) {
   return shown;
 }
 
-std::string failure_message(read_status status, std::string_view name) {
+std::string banner() {
+  return concat("- Tarnwick (", version, ") -");
+}
+
+std::string opening_error(std::string_view name) {
+  return concat("Error opening ", name, "!");
+}
+
+std::string converting_line(std::string_view name) {
+  return concat("Converting ", name);
+}
+
+std::string outputting_line(std::string_view output_name) {
+  return concat("Outputting ", output_name);
+}
+
+std::string writing_error(std::string_view output_name) {
+  return concat("Error writing ", output_name, "!");
+}
+
+std::string failure_message(hexreader::read_status status, std::string_view name) {
   switch (status) {
-    case read_status::too_large:
+    case hexreader::read_status::too_large:
       return converting_error(name, "program too large");
-    case read_status::read_error:
-      return "Error reading " + std::string(name) + "!";
-    case read_status::ok:
+    case hexreader::read_status::read_error:
+      return concat("Error reading ", name, "!");
+    case hexreader::read_status::ok:
       break;
   }
   return {};
@@ -51,4 +79,4 @@ std::string out_of_memory_message(std::string_view name) {
   return converting_error(name, "out of memory");
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend

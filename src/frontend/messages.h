@@ -1,4 +1,4 @@
-// The messages that report a failed conversion, shared by every front end.
+// Every line the program writes, each text in this one place, for every front end.
 #pragma once
 
 #include <string>
@@ -6,15 +6,29 @@
 
 #include "hexreader/row_table.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend {
 
 // `name` as the console shows it: each control character (bytes 0x00-0x1F and 0x7F, and
 // U+0080-U+009F where the bytes are valid UTF-8) as `?`, so that no name can move the
 // cursor, colour the text or forge a line.
 std::string shown_name(std::string_view name);
 
+// "- Tarnwick (VERSION) -", the first line of every run.
+std::string banner();
+
+// The two lines of the usage, shown when no file is named.
+inline constexpr std::string_view usage_heading = "Proper usage:";
+inline constexpr std::string_view usage_command = "\ttarnwick [filename(.hex)]";
+
+// The outcome of each step. Names go in as they are to be shown.
+std::string opening_error(std::string_view name);
+std::string converting_line(std::string_view name);
+std::string outputting_line(std::string_view output_name);
+inline constexpr std::string_view success_line = "Success!";
+std::string writing_error(std::string_view output_name);
+
 // The one-line message for converting `name` that ended with `status`; empty for ok.
-std::string failure_message(read_status status, std::string_view name);
+std::string failure_message(hexreader::read_status status, std::string_view name);
 
 // The message refusing to convert `name` because its output would be the input file itself.
 std::string overwrite_message(std::string_view name);
@@ -22,4 +36,4 @@ std::string overwrite_message(std::string_view name);
 // The message for a conversion of `name` that ran out of memory.
 std::string out_of_memory_message(std::string_view name);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "frontend/wide_text.h"
+#include "frontend/text/wide_text.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend {
 namespace {
 
 bool is_valid_utf8(std::string_view text) {
   while (!text.empty()) {
     char32_t c = 0;
-    const std::size_t length = decode_utf8(text, c);
+    const std::size_t length = text::decode_utf8(text, c);
     if (length == 0) return false;
     text.remove_prefix(length);
   }
@@ -49,4 +49,4 @@ bool same_name_apart_from_case(std::string_view a, std::string_view b) {
                     [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend

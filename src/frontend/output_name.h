@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick {
+namespace tarnwick::frontend {
 
 // The characters that end a folder's name in a path: POSIX's, and Windows' with its drive
 // colon.
@@ -20,4 +20,4 @@ std::string make_output_name(std::string_view input_name, std::string_view separ
 // file system would take them for one file.
 bool same_name_apart_from_case(std::string_view a, std::string_view b);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend

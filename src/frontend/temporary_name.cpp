@@ -1,6 +1,6 @@
 #include "frontend/temporary_name.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend {
 
 std::string temporary_name(std::string_view output_base, std::uint64_t& seed) {
   static constexpr char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
@@ -18,4 +18,4 @@ std::string temporary_name(std::string_view output_base, std::uint64_t& seed) {
   return name;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick {
+namespace tarnwick::frontend {
 
 // `.BASE.tarnwick-` and eight random letters or digits, hidden where a leading dot hides
 // files, and naming the output BASE it belongs to, so that one left by a killed run says
@@ -13,4 +13,4 @@ namespace tarnwick {
 // for an output whose name leaves no room. Each call advances `seed`.
 std::string temporary_name(std::string_view output_base, std::uint64_t& seed);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend

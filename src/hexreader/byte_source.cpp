@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace tarnwick {
+namespace tarnwick::hexreader {
 
 std::ptrdiff_t memory_source::read(char* buf, std::size_t size) {
   const std::size_t n = std::min({size, chunk_, data_.size()});
@@ -12,4 +12,4 @@ std::ptrdiff_t memory_source::read(char* buf, std::size_t size) {
   return static_cast<std::ptrdiff_t>(n);
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::hexreader

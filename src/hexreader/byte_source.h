@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace tarnwick {
+namespace tarnwick::hexreader {
 
 class byte_source {
  public:
@@ -26,4 +26,4 @@ class memory_source final : public byte_source {
   std::size_t chunk_;
 };
 
-}  // namespace tarnwick
+}  // namespace tarnwick::hexreader

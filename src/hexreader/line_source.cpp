@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace tarnwick {
+namespace tarnwick::hexreader {
 namespace {
 
 constexpr std::size_t block_size = std::size_t{64} * 1024;
@@ -85,4 +85,4 @@ bool line_source::fill() {
   return false;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::hexreader

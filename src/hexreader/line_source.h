@@ -7,7 +7,7 @@
 
 #include "hexreader/byte_source.h"
 
-namespace tarnwick {
+namespace tarnwick::hexreader {
 
 // Delivers the input as a Windows text stream on every platform: CR LF is one line feed, a
 // lone CR is an ordinary character, Ctrl-Z (0x1A) ends the input, and every other byte (NUL
@@ -49,4 +49,4 @@ class line_source {
   bool read_failed_ = false;
 };
 
-}  // namespace tarnwick
+}  // namespace tarnwick::hexreader

@@ -5,7 +5,7 @@
 
 #include "hexreader/line_source.h"
 
-namespace tarnwick {
+namespace tarnwick::hexreader {
 namespace {
 
 // The two bounded reads of one row: the record head, then the data text.
@@ -112,4 +112,4 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
   return lines.read_failed() ? read_status::read_error : read_status::ok;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::hexreader

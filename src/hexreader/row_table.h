@@ -7,7 +7,7 @@
 
 #include "hexreader/byte_source.h"
 
-namespace tarnwick {
+namespace tarnwick::hexreader {
 
 // What the reader keeps of the input. Empty rows are only counted, never stored, so a file
 // of any length costs memory only for the digits it carries.
@@ -32,4 +32,4 @@ enum class read_status {
 // Stops as soon as `table.text` would grow past `max_text` bytes.
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::hexreader

@@ -38,7 +38,7 @@ std::uint16_t checksum(std::string_view data) {
 
 }  // namespace
 
-std::size_t program_length(const row_table& table) {
+std::size_t program_length(const hexreader::row_table& table) {
   return body_start.size() + std::max<std::size_t>(table.text.size(), 1) - 1;
 }
 
@@ -50,7 +50,7 @@ void write_header(std::string& out, std::string_view time_text) {
   out.append(comment_length - stamp.size(), '\0');
 }
 
-void write_program(std::string& out, const row_table& table, const variable_name& name) {
+void write_program(std::string& out, const hexreader::row_table& table, const variable_name& name) {
   const std::size_t p = program_length(table);
   put_word(out, word(p + variable_entry_length));
   const std::size_t data_start = out.size();

@@ -45,4 +45,18 @@ std::string format_time_text(const std::tm& local) {
   return out;
 }
 
+std::tm calendar_time(int year, int month, int day, int hour, int minute, int second,
+                      int weekday) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  t.tm_wday = weekday;
+  t.tm_isdst = -1;
+  return t;
+}
+
 }  // namespace tarnwick::ti86

@@ -10,4 +10,9 @@ namespace tarnwick::ti86 {
 // and a zero-padded day whatever the locale. A year outside 0-9999 keeps its last four digits.
 std::string format_time_text(const std::tm& local);
 
+// The date and time as the calendar gives them (the year in full, the month 1-12, the weekday
+// 0-6 from Sunday) in the fields format_time_text reads, which count from 1900 and from 0.
+std::tm calendar_time(int year, int month, int day, int hour, int minute, int second,
+                      int weekday);
+
 }  // namespace tarnwick::ti86

@@ -1,6 +1,6 @@
-#include "frontend/key_event.h"
+#include "frontend/text/key_event.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend::text {
 
 bool ends_key_wait(const input_record& record) {
   if (record.kind != input_kind::key || !record.key_down) return false;
@@ -11,4 +11,4 @@ bool ends_key_wait(const input_record& record) {
          (key >= vk::f1 && key <= vk::f12);
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::text

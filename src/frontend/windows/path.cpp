@@ -1,18 +1,18 @@
-#include "frontend/path_windows.h"
+#include "frontend/windows/path.h"
 
 #include <windows.h>
 
-#include "frontend/wide_text.h"
+#include "frontend/text/wide_text.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend::windows {
 
 std::wstring widen(std::string_view utf8) {
-  const std::u16string text = utf8_to_utf16(utf8);
-  return {text.begin(), text.end()};
+  const std::u16string utf16 = text::utf8_to_utf16(utf8);
+  return {utf16.begin(), utf16.end()};
 }
 
 std::string narrow(std::wstring_view utf16) {
-  return utf16_to_utf8(std::u16string(utf16.begin(), utf16.end()));
+  return text::utf16_to_utf8(std::u16string(utf16.begin(), utf16.end()));
 }
 
 std::wstring system_path(const std::string& name) {
@@ -30,7 +30,7 @@ std::wstring system_path(const std::string& name) {
     }
     full.resize(length);  // the size needed, its terminating zero included
   }
-  const std::u16string extended = extended_length_path(std::u16string(full.begin(), full.end()));
+  const std::u16string extended = text::extended_length_path(std::u16string(full.begin(), full.end()));
   return {extended.begin(), extended.end()};
 }
 
@@ -38,4 +38,4 @@ bool is_device_path(std::wstring_view path) {
   return path.starts_with(L"\\\\.\\");
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::windows

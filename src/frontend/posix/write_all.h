@@ -3,10 +3,10 @@
 
 #include <string_view>
 
-namespace tarnwick {
+namespace tarnwick::frontend::posix {
 
 // Writes every byte of `data` to `fd`, retrying interrupted and short writes; false on an
 // error.
 bool write_all(int fd, std::string_view data);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::posix

@@ -5,9 +5,9 @@
 
 #include <string_view>
 
-namespace tarnwick {
+namespace tarnwick::frontend::windows {
 
 // Writes every byte of `data` to `file`, retrying short writes; false on an error.
 bool write_all(HANDLE file, std::string_view data);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::windows

@@ -1,14 +1,13 @@
-#include <windows.h>
+#include "frontend/windows/console.h"
 
 #include <string>
 
-#include "frontend/console.h"
-#include "frontend/key_event.h"
-#include "frontend/path_windows.h"
-#include "frontend/wide_text.h"
-#include "frontend/write_all_windows.h"
+#include "frontend/text/key_event.h"
+#include "frontend/text/wide_text.h"
+#include "frontend/windows/path.h"
+#include "frontend/windows/write_all.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend::windows {
 namespace {
 
 // The console input and its mode before the key wait, for the control handler to put back.
@@ -21,26 +20,26 @@ BOOL WINAPI restore_input_mode(DWORD /*event*/) {
 }
 
 // What the decision needs of `record`; any other kind of event counts as a focus event.
-input_record portable_record(const INPUT_RECORD& record) {
+text::input_record portable_record(const INPUT_RECORD& record) {
   switch (record.EventType) {
     case KEY_EVENT: {
       const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-      return {input_kind::key, key.bKeyDown != 0, key.wVirtualKeyCode,
+      return {text::input_kind::key, key.bKeyDown != 0, key.wVirtualKeyCode,
               static_cast<char16_t>(key.uChar.UnicodeChar)};
     }
     case MOUSE_EVENT:
-      return {input_kind::mouse};
+      return {text::input_kind::mouse};
     case WINDOW_BUFFER_SIZE_EVENT:
-      return {input_kind::buffer_size};
+      return {text::input_kind::buffer_size};
     case MENU_EVENT:
-      return {input_kind::menu};
+      return {text::input_kind::menu};
     default:
-      return {input_kind::focus};
+      return {text::input_kind::focus};
   }
 }
 
-// Reads input records from the console, with processed input off so that Ctrl+C is a key,
-// until one ends the wait. Returns at once when the process has no console.
+}  // namespace
+
 void wait_for_key() {
   const HANDLE input =
       CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -62,13 +61,15 @@ void wait_for_key() {
     INPUT_RECORD record{};
     DWORD count = 0;
     while (ReadConsoleInputW(input, &record, 1, &count) != 0 && count == 1 &&
-           !ends_key_wait(portable_record(record))) {
+           !text::ends_key_wait(portable_record(record))) {
     }
   }
   SetConsoleMode(input, mode);
   SetConsoleCtrlHandler(restore_input_mode, FALSE);
   CloseHandle(input);
 }
+
+namespace {
 
 // Fills the screen buffer with spaces in its current colours and puts the cursor home.
 void clear_screen(HANDLE output) {
@@ -82,44 +83,27 @@ void clear_screen(HANDLE output) {
   SetConsoleCursorPosition(output, home);
 }
 
-// Standard output, and the console's keyboard for the key.
-class windows_console final : public console {
- public:
-  windows_console() : output_(GetStdHandle(STD_OUTPUT_HANDLE)) {
-    DWORD mode = 0;
-    output_is_console_ = GetConsoleMode(output_, &mode) != 0;
-  }
-
-  // Redirected output holds only the messages.
-  void clear() override {
-    if (output_is_console_) clear_screen(output_);
-  }
-
-  // UTF-16 to a console, so that every name shows whatever the code page; UTF-8 with CR LF
-  // line ends when redirected, as the scripts that read a Windows program's output expect.
-  void write_line(std::string_view text) override {
-    const std::string line = crlf_line(text);
-    if (output_is_console_) {
-      const std::wstring wide = widen(line);
-      DWORD written = 0;
-      WriteConsoleW(output_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    } else {
-      // A failure means nobody reads the output; the conversion goes on regardless.
-      (void)write_all(output_, line);
-    }
-  }
-
-  void wait_key() override { wait_for_key(); }
-
- private:
-  HANDLE output_;
-  bool output_is_console_ = false;
-};
-
 }  // namespace
 
-std::unique_ptr<console> make_system_console() {
-  return std::make_unique<windows_console>();
+console_output::console_output() : output_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+  DWORD mode = 0;
+  is_console_ = GetConsoleMode(output_, &mode) != 0;
 }
 
-}  // namespace tarnwick
+void console_output::clear() {
+  if (is_console_) clear_screen(output_);
+}
+
+void console_output::write_line(std::string_view line_text) {
+  const std::string line = text::crlf_line(line_text);
+  if (is_console_) {
+    const std::wstring wide = widen(line);
+    DWORD written = 0;
+    WriteConsoleW(output_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  } else {
+    // A failure means nobody reads the output; the conversion goes on regardless.
+    (void)write_all(output_, line);
+  }
+}
+
+}  // namespace tarnwick::frontend::windows

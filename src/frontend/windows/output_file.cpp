@@ -1,17 +1,14 @@
+#include "frontend/windows/output_file.h"
+
 #include <windows.h>
 
 #include <cstdint>
 
-#include "frontend/output_file.h"
-#include "frontend/output_name.h"
-#include "frontend/path_windows.h"
 #include "frontend/temporary_name.h"
-#include "frontend/write_all_windows.h"
+#include "frontend/windows/path.h"
+#include "frontend/windows/write_all.h"
 
-namespace tarnwick {
-
-const std::string_view folder_separators = windows_separators;
-
+namespace tarnwick::frontend::windows {
 namespace {
 
 // Set once the temporary file is renamed or removed; a console control event waits for it.
@@ -97,4 +94,4 @@ bool replace_file(const std::string& path, std::string_view data) {
   return ok;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::windows

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick {
+namespace tarnwick::frontend::text {
 
 // Decodes the UTF-8 sequence at the start of the non-empty `text` into `c`: its length, or 0
 // when it starts no valid sequence. The surrogates utf16_to_utf8 writes count as valid.
@@ -27,4 +27,4 @@ std::string crlf_line(std::string_view text);
 // character limit; a path that already has a prefix, or names a device, is left as it is.
 std::u16string extended_length_path(std::u16string_view full_path);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::text

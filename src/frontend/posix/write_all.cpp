@@ -1,10 +1,10 @@
-#include "frontend/write_all_posix.h"
+#include "frontend/posix/write_all.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 
-namespace tarnwick {
+namespace tarnwick::frontend::posix {
 
 bool write_all(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -16,4 +16,4 @@ bool write_all(int fd, std::string_view data) {
   return true;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::posix

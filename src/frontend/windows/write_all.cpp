@@ -1,8 +1,8 @@
-#include "frontend/write_all_windows.h"
+#include "frontend/windows/write_all.h"
 
 #include <algorithm>
 
-namespace tarnwick {
+namespace tarnwick::frontend::windows {
 
 bool write_all(HANDLE file, std::string_view data) {
   while (!data.empty()) {
@@ -14,4 +14,4 @@ bool write_all(HANDLE file, std::string_view data) {
   return true;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::windows

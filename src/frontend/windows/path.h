@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick {
+namespace tarnwick::frontend::windows {
 
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view utf16);
@@ -17,4 +17,4 @@ std::wstring system_path(const std::string& name);
 // True when the system path reaches a device (AUX, COM1, NUL...) rather than a file.
 bool is_device_path(std::wstring_view path);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::windows

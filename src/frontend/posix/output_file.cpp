@@ -1,3 +1,5 @@
+#include "frontend/posix/output_file.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,15 +10,10 @@
 #include <cstdint>
 #include <utility>
 
-#include "frontend/output_file.h"
-#include "frontend/output_name.h"
+#include "frontend/posix/write_all.h"
 #include "frontend/temporary_name.h"
-#include "frontend/write_all_posix.h"
 
-namespace tarnwick {
-
-const std::string_view folder_separators = posix_separators;
-
+namespace tarnwick::frontend::posix {
 namespace {
 
 // A folder opened only to name files in it, where the system can: then a folder one may
@@ -202,4 +199,4 @@ bool replace_file(const std::string& path, std::string_view data) {
   return true;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::posix

@@ -1,8 +1,8 @@
-#include "frontend/wide_text.h"
+#include "frontend/text/wide_text.h"
 
 #include <cstddef>
 
-namespace tarnwick {
+namespace tarnwick::frontend::text {
 namespace {
 
 constexpr char32_t replacement = 0xfffd;
@@ -123,4 +123,4 @@ std::u16string extended_length_path(std::u16string_view full_path) {
   return u"\\\\?\\" + std::u16string(full_path);
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::text

@@ -1,8 +1,8 @@
 #include <time.h>
 
-#include "frontend/clock.h"
+#include "frontend/posix/clock.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend::posix {
 
 std::tm local_time_now() {
   const std::time_t now = std::time(nullptr);
@@ -13,4 +13,4 @@ std::tm local_time_now() {
   return local;
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::posix

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace tarnwick {
+namespace tarnwick::frontend::text {
 
 // The kinds of record a Windows console delivers.
 enum class input_kind { key, mouse, buffer_size, menu, focus };
@@ -31,4 +31,4 @@ inline constexpr std::uint16_t shift = 0x10, control = 0x11, alt = 0x12, caps_lo
 // modifier or lock keys pressed alone do not end the wait.
 bool ends_key_wait(const input_record& record);
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::text

@@ -1,7 +1,7 @@
 // Terminal side effects of the POSIX console: clearing the screen and the single key wait.
 #pragma once
 
-namespace tarnwick {
+namespace tarnwick::frontend::posix {
 
 // True when the screen should be cleared: output goes to a terminal, and that terminal does
 // not declare itself dumb (TERM=dumb: Emacs' shell buffer, some IDE consoles), where the
@@ -17,4 +17,4 @@ void clear_screen(int fd);
 // terminal's modes are restored afterwards, also when SIGTERM, SIGHUP or SIGINT arrive.
 void wait_for_key();
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::posix

@@ -1,5 +1,5 @@
 // Terminal side effects on POSIX systems: the screen clear and the raw single key wait.
-#include "frontend/terminal_posix.h"
+#include "frontend/posix/terminal.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,9 +12,9 @@
 #include <iterator>
 #include <string_view>
 
-#include "frontend/write_all_posix.h"
+#include "frontend/posix/write_all.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend::posix {
 namespace {
 
 constexpr unsigned char escape = 0x1b;
@@ -177,4 +177,4 @@ void wait_for_key() {
   close(fd);
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::posix

@@ -1,0 +1,31 @@
+// The Windows console: standard output, and the keyboard for the single key wait.
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+namespace tarnwick::frontend::windows {
+
+// Standard output: the console window, written in UTF-16 so that every name shows whatever
+// the code page, or a redirection, which holds UTF-8 lines with CR LF line ends, as the
+// scripts that read a Windows program's output expect.
+class console_output {
+ public:
+  console_output();
+  // Fills the window with spaces and puts the cursor home; nothing when redirected.
+  void clear();
+  // Writes `line_text` (UTF-8) and a line end.
+  void write_line(std::string_view line_text);
+
+ private:
+  HANDLE output_;
+  bool is_console_ = false;
+};
+
+// Reads input records from the console, with processed input off so that Ctrl+C is a key,
+// until one ends the wait. Returns at once when the process has no console. The console's
+// input mode is restored afterwards, also when a control event ends the process.
+void wait_for_key();
+
+}  // namespace tarnwick::frontend::windows
