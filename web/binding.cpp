@@ -50,8 +50,7 @@ EMSCRIPTEN_KEEPALIVE int tarnwick_convert(const char* name, const char* data, st
 EMSCRIPTEN_KEEPALIVE void tarnwick_unreadable(const char* name) {
   last.output_name = frontend::make_output_name(name, frontend::posix_separators);
   last.image.clear();
-  last.message =
-      frontend::failure_message(tarnwick::hexreader::read_status::read_error,
+  last.message = frontend::failure_message(tarnwick::hexreader::read_status::read_error,
                                            frontend::shown_name(name));
 }
 

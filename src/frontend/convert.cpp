@@ -5,7 +5,8 @@
 
 namespace tarnwick::frontend {
 
-conversion convert(hexreader::byte_source& in, std::string_view output_name, std::string_view time_text) {
+conversion convert(hexreader::byte_source& in, std::string_view output_name,
+                   std::string_view time_text) {
   conversion result;
   hexreader::row_table table;
   result.status = hexreader::read_rows(in, table, ti86::max_row_text, ti86::line_separator);

@@ -17,6 +17,7 @@ struct conversion {
 
 // Converts the Intel HEX text read from `in` into the program file named `output_name`,
 // stamped with `time_text`. Pure: touches nothing but `in`.
-conversion convert(hexreader::byte_source& in, std::string_view output_name, std::string_view time_text);
+conversion convert(hexreader::byte_source& in, std::string_view output_name,
+                   std::string_view time_text);
 
 }  // namespace tarnwick::frontend

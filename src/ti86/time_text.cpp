@@ -45,8 +45,7 @@ std::string format_time_text(const std::tm& local) {
   return out;
 }
 
-std::tm calendar_time(int year, int month, int day, int hour, int minute, int second,
-                      int weekday) {
+std::tm calendar_time(int year, int month, int day, int hour, int minute, int second, int weekday) {
   std::tm t{};
   t.tm_year = year - 1900;
   t.tm_mon = month - 1;

@@ -12,7 +12,6 @@ std::string format_time_text(const std::tm& local);
 
 // The date and time as the calendar gives them (the year in full, the month 1-12, the weekday
 // 0-6 from Sunday) in the fields format_time_text reads, which count from 1900 and from 0.
-std::tm calendar_time(int year, int month, int day, int hour, int minute, int second,
-                      int weekday);
+std::tm calendar_time(int year, int month, int day, int hour, int minute, int second, int weekday);
 
 }  // namespace tarnwick::ti86

@@ -1,6 +1,6 @@
-#include <time.h>
-
 #include "frontend/posix/clock.h"
+
+#include <time.h>
 
 namespace tarnwick::frontend::posix {
 

@@ -1,4 +1,6 @@
 // The POSIX system: standard output and the controlling terminal, the files, the clock.
+#include "frontend/system.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,7 +12,6 @@
 #include "frontend/posix/output_file.h"
 #include "frontend/posix/terminal.h"
 #include "frontend/posix/write_all.h"
-#include "frontend/system.h"
 
 namespace tarnwick::frontend {
 namespace posix {

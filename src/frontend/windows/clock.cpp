@@ -10,8 +10,8 @@ std::tm local_time_now() {
   // The system's own local time; the C library's would follow a TZ variable instead.
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  return ti86::calendar_time(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-                             now.wSecond, now.wDayOfWeek);
+  return ti86::calendar_time(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                             now.wDayOfWeek);
 }
 
 }  // namespace tarnwick::frontend::windows

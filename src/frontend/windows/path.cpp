@@ -30,7 +30,8 @@ std::wstring system_path(const std::string& name) {
     }
     full.resize(length);  // the size needed, its terminating zero included
   }
-  const std::u16string extended = text::extended_length_path(std::u16string(full.begin(), full.end()));
+  const std::u16string extended =
+      text::extended_length_path(std::u16string(full.begin(), full.end()));
   return {extended.begin(), extended.end()};
 }
 

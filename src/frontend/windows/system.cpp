@@ -1,6 +1,7 @@
 // The Windows system: the console, the files, the clock.
-#include "frontend/output_name.h"
 #include "frontend/system.h"
+
+#include "frontend/output_name.h"
 #include "frontend/windows/clock.h"
 #include "frontend/windows/console.h"
 #include "frontend/windows/input_file.h"

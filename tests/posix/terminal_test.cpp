@@ -1,4 +1,6 @@
 // Drives the screen clear and the key wait on real pseudo-terminals.
+#include "frontend/posix/terminal.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -16,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "frontend/posix/terminal.h"
 #include "pty_support.h"
 
 namespace {
@@ -81,7 +82,7 @@ void ignore_interrupt_and_catch_hangup() {
   if (read(go, &byte, 1) != 1) _exit(3);
   const termios modes_before = modes_of(STDIN_FILENO);
   const handlers handlers_before = current_handlers();
-  tarnwick::wait_for_key();
+  tarnwick::frontend::posix::wait_for_key();
   const termios modes_after = modes_of(STDIN_FILENO);
   const std::string restored{same_modes(modes_before, modes_after) ? '1' : '0',
                              handlers_before == current_handlers() ? '1' : '0'};
@@ -354,7 +355,7 @@ TEST(key_wait_without_terminal, returns_at_once) {
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     if (setsid() < 0) _exit(2);
-    tarnwick::wait_for_key();
+    tarnwick::frontend::posix::wait_for_key();
     _exit(0);
   }
   int status = 0;
@@ -377,7 +378,7 @@ TEST(clear_screen, writes_home_and_clear_to_a_terminal) {
   int master = -1;
   int terminal = -1;
   ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
-  tarnwick::clear_screen(terminal);
+  tarnwick::frontend::posix::clear_screen(terminal);
   const std::optional<std::string> written = read_exactly(master, 7);
   EXPECT_EQ(written, std::optional<std::string>("\x1b[H\x1b[2J"));
   EXPECT_FALSE(readable_within(master, 20)) << "more than the seven bytes were written";
@@ -396,7 +397,7 @@ TEST(clear_screen, only_on_a_terminal_that_is_not_dumb) {
                      {false, "xterm", false},
                      {false, nullptr, false}};
   for (const auto& c : cases) {
-    EXPECT_EQ(tarnwick::wants_clear_screen(c.terminal, c.term), c.clear)
+    EXPECT_EQ(tarnwick::frontend::posix::wants_clear_screen(c.terminal, c.term), c.clear)
         << c.terminal << " " << (c.term != nullptr ? c.term : "(unset)");
   }
 }

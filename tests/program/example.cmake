@@ -2,6 +2,6 @@
 # committed hello.hex, and the built program must convert it to a well-formed hello.86p.
 # The script exits 77 where pasmo is not installed, which ctest reports as skipped.
 add_test(NAME example_hello
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/example_test.sh $<TARGET_FILE:tarnwick>
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/example_test.sh $<TARGET_FILE:tarnwick>
                  ${PROJECT_SOURCE_DIR}/examples ${PROJECT_VERSION})
 set_tests_properties(example_hello PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)

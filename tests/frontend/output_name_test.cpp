@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace tarnwick {
+namespace tarnwick::frontend {
 namespace {
 
 TEST(make_output_name, cuts_four_characters_within_the_last_folder) {
@@ -26,4 +26,4 @@ TEST(make_output_name, cuts_four_characters_within_the_last_folder) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace tarnwick {
+namespace tarnwick::frontend::text {
 namespace {
 
 struct key_case {
@@ -54,4 +54,4 @@ TEST(key_record, which_end_the_wait) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::text

@@ -33,7 +33,7 @@ bool make_dir(const std::string& path);
 std::vector<std::string> list_dir(const std::string& dir);
 
 // Serves `data`, then fails as a disk read error would.
-class failing_source final : public byte_source {
+class failing_source final : public hexreader::byte_source {
  public:
   explicit failing_source(std::string_view data) : data_(data) {}
   std::ptrdiff_t read(char* buf, std::size_t size) override;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace tarnwick {
+namespace tarnwick::frontend::text {
 namespace {
 
 TEST(wide_text, utf8_and_utf16) {
@@ -32,4 +32,4 @@ TEST(wide_text, crlf_line) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::text

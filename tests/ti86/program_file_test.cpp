@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "golden.h"
 #include "test_support.h"
 #include "ti86/coding.h"
 #include "ti86/time_text.h"
@@ -12,7 +13,9 @@
 namespace tarnwick::ti86 {
 namespace {
 
+using hexreader::row_table;
 using tarnwick::testing::from_hex;
+using tarnwick::testing::t_86p_from_53;
 
 row_table table_of(std::initializer_list<std::string> rows) {
   row_table t;
@@ -44,9 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
     cases, write_program_cases,
     ::testing::Values(
         // The worked example: one record of three bytes.
-        program_case{"three_digits_pairs", table_of({"010203"}), "t.86p",
-                     from_hex("21 00 0C 00 11 00 12 08 74 2E 38 36 70 00 00 00 11 00 0F 00"
-                              "00 41 73 6D 50 72 67 6D D6 30 31 30 32 30 33 8A 06")},
+        program_case{"three_digits_pairs", table_of({"010203"}), "t.86p", t_86p_from_53},
         program_case{"no_rows", table_of({}), "t.86p",
                      from_hex("1B 00 0C 00 0B 00 12 08 74 2E 38 36 70 00 00 00 0B 00 09 00"
                               "00 41 73 6D 50 72 67 6D D6 52 05")},

@@ -9,7 +9,7 @@
 #include "hexreader/line_source.h"
 #include "test_support.h"
 
-namespace tarnwick {
+namespace tarnwick::hexreader {
 namespace {
 
 struct rows_case {
@@ -238,4 +238,4 @@ TEST(read_rows, in_place_scanning_agrees_with_the_general_reads) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::hexreader

@@ -7,7 +7,7 @@
 
 #include "test_support.h"
 
-namespace tarnwick {
+namespace tarnwick::hexreader {
 namespace {
 
 // Every line of the input, read with a limit no line reaches.
@@ -114,4 +114,4 @@ TEST(line_source, crlf_split_across_large_blocks) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::hexreader

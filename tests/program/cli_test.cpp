@@ -44,7 +44,7 @@ using testing::run_process;
 using testing::temp_dir;
 using testing::write_file;
 
-const std::string banner = tarnwick::banner() + "\n\n";
+const std::string banner = frontend::banner() + "\n\n";
 
 std::string success_text(const std::string& in, const std::string& out) {
   return banner + "Converting " + in + "\n\nOutputting " + out + "\n\nSuccess!\n";

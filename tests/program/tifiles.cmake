@@ -8,7 +8,7 @@ endif()
 if(TIFILES_FOUND)
   # The imported target's include folders (libtifiles' and glib's) are SYSTEM ones, so their
   # headers cannot fail a -Werror build.
-  add_executable(tifiles_test tifiles_test.cpp)
+  add_executable(tifiles_test program/tifiles_test.cpp)
   target_link_libraries(tifiles_test PRIVATE PkgConfig::TIFILES test_support GTest::gtest_main)
   target_compile_definitions(tifiles_test PRIVATE
     TARNWICK_EXE="$<TARGET_FILE:tarnwick>"

@@ -1,7 +1,7 @@
 // replace_file's system calls, watched by wrappers this program puts in front of the C
 // library's: the order of flushes and rename, the signals held, the temporary file's creation
 // and name.
-#include "frontend/output_file.h"
+#include "frontend/posix/output_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -78,7 +78,7 @@ extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* 
 
 // NOLINTEND(readability-inconsistent-declaration-parameter-name)
 
-namespace tarnwick {
+namespace tarnwick::frontend::posix {
 namespace {
 
 TEST(replace_file, creates_privately_flushes_around_the_rename_and_holds_signals) {
@@ -122,4 +122,4 @@ TEST(replace_file, creates_privately_flushes_around_the_rename_and_holds_signals
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::posix

@@ -1,0 +1,175 @@
+// The driver against the fake system: every message, in order, and what becomes of the files,
+// with no disk touched.
+#include "frontend/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fake_system.h"
+#include "golden.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using lines = std::vector<std::string>;
+
+// 1985 records of 32 digits and one more: a body of exactly 65517 bytes with three digits
+// in the last, one too many with four.
+std::string big_input(const std::string& last_digits) {
+  std::string text;
+  for (int i = 0; i < 1985; ++i) text += rec16 + "\r\n";
+  return text + ":02000000" + last_digits + "00\r\n" + end_record + "\r\n";
+}
+
+lines opening_failed(const std::string& shown) {
+  return {"<clear>", frontend::banner() + "\n", "Error opening " + shown + "!"};
+}
+
+TEST(run, usage_then_one_key) {
+  fake_system sys;
+  EXPECT_EQ(sys.run({}), (lines{"<clear>", frontend::banner() + "\n", "Proper usage:\n",
+                                "\ttarnwick [filename(.hex)]", "<key>"}));
+}
+
+TEST(run, golden_files) {
+  const std::string data32b = "2A4B3C5D6E7F8091A2B3C4D5E6F70819";
+  struct {
+    std::string input_name;
+    std::string input;
+    std::string output_name;
+    std::string expected;  // the output from offset 53 on
+  } const cases[] = {
+      {"t.hex", t_hex, "t.86p", t_86p_from_53},
+      {"prog.hex", rec16 + "\r\n:10001000" + data32b + "C3\r\n" + end_record + "\r\n", "prog.86p",
+       from_hex("5C 00 0C 00 4C 00 12 08 70 72 6F 67 2E 38 36 70 4C 00 4A 00"
+                "00 41 73 6D 50 72 67 6D D6") +
+           data32 + "\xD6" + data32b + from_hex("14 16")},
+  };
+  for (const auto& c : cases) {
+    fake_system sys;
+    sys.files[c.input_name] = c.input;
+    EXPECT_EQ(sys.run({c.input_name}), converted(c.input_name, c.output_name));
+    EXPECT_EQ(sys.files[c.output_name], fixed_header() + c.expected) << c.input_name;
+  }
+}
+
+TEST(run, outcomes) {
+  const std::string refusal = ": output would overwrite the input!";
+  const std::string name_with_controls = "\x1b]0;pwned\a\x7f\xc2\x9f\xc2\xa0\xff\nSuccess";
+  struct {
+    const char* what;
+    std::vector<std::string> args;
+    std::map<std::string, std::string> files;
+    void (*fault)(fake_system&);
+    lines shown;
+    std::map<std::string, std::size_t> written;  // the size of each file made or changed
+  } const cases[] = {
+      {"further arguments are ignored",
+       {"t.hex", "x.hex", "y.hex"},
+       {{"t.hex", t_hex}},
+       nullptr,
+       converted("t.hex", "t.86p"),
+       {{"t.86p", 90}}},
+      {"existing output replaced",
+       {"t.hex"},
+       {{"t.hex", rec3}, {"t.86p", std::string(5000, 'x')}},
+       nullptr,
+       converted("t.hex", "t.86p"),
+       {{"t.86p", 90}}},
+      {"output in the input's folder",
+       {"sub/x"},
+       {{"sub/x", rec3}},
+       nullptr,
+       converted("sub/x", "sub/.86p"),
+       {{"sub/.86p", 90}}},
+      {"missing input", {"missing.hex"}, {}, nullptr, opening_failed("missing.hex"), {}},
+      {"empty name", {""}, {}, nullptr, opening_failed(""), {}},
+      {"control characters shown as ?",
+       {name_with_controls},
+       {},
+       nullptr,
+       opening_failed("?]0;pwned???\xc2\xa0\xff?Success"),
+       {}},
+      {"names shown without DEL and C1",
+       {"a\x7f\xc2\x9b.hex"},
+       {{"a\x7f\xc2\x9b.hex", rec3}},
+       nullptr,
+       converted("a??.hex", "a??.86p"),
+       {{"a\x7f\xc2\x9b.86p", 90}}},
+      {"same name",
+       {"t.86p"},
+       {{"t.86p", rec3}},
+       nullptr,
+       converted("t.86p", "t.86p", "Error converting t.86p" + refusal),
+       {}},
+      {"other letter case",
+       {"t.86P"},
+       {{"t.86P", rec3}},
+       nullptr,
+       converted("t.86P", "t.86p", "Error converting t.86P" + refusal),
+       {}},
+      {"output reaches the input",
+       {"t.hex"},
+       {{"t.hex", rec3}},
+       [](fake_system& s) { s.input_is_output = true; },
+       converted("t.hex", "t.86p", "Error converting t.hex" + refusal),
+       {}},
+      {"read error",
+       {"t.hex"},
+       {{"t.hex", t_hex}, {"t.86p", "old"}},
+       [](fake_system& s) { s.read_fails_at = 5; },
+       converted("t.hex", "t.86p", "Error reading t.hex!"),
+       {}},
+      {"out of memory",
+       {"t.hex"},
+       {{"t.hex", t_hex}, {"t.86p", "old"}},
+       [](fake_system& s) { s.memory_runs_out = true; },
+       converted("t.hex", "t.86p", "Error converting t.hex: out of memory!"),
+       {}},
+      {"write error",
+       {"t.hex"},
+       {{"t.hex", t_hex}},
+       [](fake_system& s) { s.write_fails = true; },
+       converted("t.hex", "t.86p", "Error writing t.86p!"),
+       {}},
+      {"largest program",
+       {"big.hex"},
+       {{"big.hex", big_input("ABC")}},
+       nullptr,
+       converted("big.hex", "big.86p"),
+       {{"big.86p", 65517 + 75}}},
+      {"program too large",
+       {"big.hex"},
+       {{"big.hex", big_input("ABCD")}, {"big.86p", "old"}},
+       nullptr,
+       converted("big.hex", "big.86p", "Error converting big.hex: program too large!"),
+       {}},
+  };
+  for (const auto& c : cases) {
+    fake_system sys;
+    sys.files = c.files;
+    if (c.fault != nullptr) c.fault(sys);
+    EXPECT_EQ(sys.run(c.args), c.shown) << c.what;
+    std::map<std::string, std::size_t> written;
+    for (const auto& [name, content] : sys.files) {
+      const auto before = c.files.find(name);
+      if (before == c.files.end() || before->second != content) written[name] = content.size();
+    }
+    EXPECT_EQ(written, c.written) << c.what;
+  }
+}
+
+TEST(run, clock_is_read_before_the_input) {
+  // The clock rewrites the input: only a run that reads the clock first converts the new text.
+  fake_system sys;
+  sys.files["t.hex"] = rec3;
+  sys.on_clock = [&sys] { sys.files["t.hex"] = rec16; };
+  sys.run({"t.hex"});
+  EXPECT_EQ(sys.files["t.86p"].size(), 116U);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

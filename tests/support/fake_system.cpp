@@ -1,0 +1,71 @@
+#include "fake_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "frontend/driver.h"
+#include "golden.h"
+
+namespace tarnwick::testing {
+namespace {
+
+class fake_input final : public frontend::input_file {
+ public:
+  fake_input(std::string name, const std::string& data, const fake_system& faults)
+      : name_(std::move(name)),
+        data_(data),
+        fails_at_(faults.read_fails_at),
+        no_memory_(faults.memory_runs_out),
+        is_output_(faults.input_is_output) {}
+
+  std::ptrdiff_t read(char* buf, std::size_t size) override {
+    if (no_memory_) throw std::bad_alloc();
+    if (pos_ >= fails_at_) return -1;
+    const std::size_t n = std::min({size, data_.size() - pos_, fails_at_ - pos_});
+    std::memcpy(buf, data_.data() + pos_, n);
+    pos_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+
+  bool is_same_file(const std::string& name) const override { return is_output_ || name == name_; }
+
+ private:
+  std::string name_;
+  const std::string& data_;  // the file itself, read as it is when read
+  std::size_t fails_at_;
+  bool no_memory_;
+  bool is_output_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::string> fake_system::run(const std::vector<std::string>& args) {
+  std::vector<const char*> argv{"tarnwick"};
+  for (const auto& a : args) argv.push_back(a.c_str());
+  events.clear();
+  EXPECT_EQ(frontend::run(static_cast<int>(argv.size()), argv.data(), *this), 0);
+  return events;
+}
+
+std::tm fake_system::local_time() {
+  if (on_clock) on_clock();
+  return fixed_clock();
+}
+
+std::unique_ptr<frontend::input_file> fake_system::open_input(const std::string& name) {
+  const auto file = files.find(name);
+  if (file == files.end()) return nullptr;
+  return std::make_unique<fake_input>(name, file->second, *this);
+}
+
+bool fake_system::replace_file(const std::string& path, std::string_view data) {
+  if (write_fails) return false;
+  files[path] = data;
+  return true;
+}
+
+}  // namespace tarnwick::testing
