@@ -22,7 +22,7 @@ using testing::temp_dir;
 using testing::write_file;
 
 TEST(run, refuses_to_overwrite_the_input_through_a_symbolic_link) {
-  const std::string content = ":03000000010203F7\n";
+  const std::string content = testing::rec3;
   const temp_dir dir;
   write_file(dir / "t.hex", content);
   ASSERT_EQ(::symlink("t.hex", (dir / "t.86p").c_str()), 0);

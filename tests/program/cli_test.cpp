@@ -66,7 +66,7 @@ using testing::rec16;
 
 TEST(cli, success_text_and_file) {
   const temp_dir dir;
-  write_file(dir / "t.hex", ":03000000010203F7\r\n:00000001FF\r\n");
+  write_file(dir / "t.hex", testing::t_hex);
   // Five and a half hours east of UTC, so that a stamp in UTC, or a whole hour off, shows.
   constexpr std::time_t offset = 5 * 3600 + 30 * 60;
   const std::time_t before = std::time(nullptr);
@@ -79,9 +79,7 @@ TEST(cli, success_text_and_file) {
   ASSERT_EQ(file.size(), 90U);
   EXPECT_EQ(file.substr(0, 11), std::string("**TI86**\x1A\n\0", 11));
   EXPECT_EQ(file.substr(35, 18), std::string(18, '\0'));
-  EXPECT_EQ(file.substr(53), testing::from_hex("21 00 0C 00 11 00 12 08 74 2E 38 36 70 00 00 00"
-                                               "11 00 0F 00 00 41 73 6D 50 72 67 6D D6 30 31 30"
-                                               "32 30 33 8A 06"));
+  EXPECT_EQ(file.substr(53), testing::t_86p_from_53);
   // The stamp is the local time of some second of the run.
   bool stamped = false;
   for (std::time_t t = before + offset; t <= after + offset; ++t) {

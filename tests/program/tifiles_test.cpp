@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "golden.h"
 #include "process_posix.h"
 #include "test_support.h"
 
@@ -203,9 +204,9 @@ std::string convert(const temp_dir& dir, const std::string& input, const std::st
   return dir / (input.substr(0, input.size() - 4) + ".86p");
 }
 
-const std::string record16 = ":10000000214601360121470136007EFE09D219015A\r\n";
-const std::string end_record = ":00000001FF\r\n";
-const std::string t_hex = ":03000000010203F7\r\n" + end_record;
+using tarnwick::testing::t_hex;
+const std::string record16 = tarnwick::testing::rec16 + "\r\n";
+const std::string end_record = tarnwick::testing::end_record + "\r\n";
 
 std::string repeated(const std::string& s, std::size_t times) {
   std::string out;

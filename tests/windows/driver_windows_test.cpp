@@ -11,16 +11,16 @@
 #include "frontend/windows/path.h"
 #include "test_support.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend::windows {
 namespace {
 
-using testing::converted;
-using testing::list_dir;
-using testing::read_file;
-using testing::rec16;
-using testing::run_with;
-using testing::temp_dir;
-using testing::write_file;
+using tarnwick::testing::converted;
+using tarnwick::testing::list_dir;
+using tarnwick::testing::read_file;
+using tarnwick::testing::rec16;
+using tarnwick::testing::run_with;
+using tarnwick::testing::temp_dir;
+using tarnwick::testing::write_file;
 
 TEST(run, refuses_the_input_by_another_letter_case) {
   const temp_dir dir;
@@ -96,4 +96,4 @@ TEST(run, names_longer_than_260_characters) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::windows

@@ -5,17 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "frontend/output_file.h"
+#include "frontend/windows/output_file.h"
 #include "frontend/windows/path.h"
 #include "test_support.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend::windows {
 namespace {
 
-using testing::make_dir;
-using testing::read_file;
-using testing::temp_dir;
-using testing::write_file;
+using tarnwick::testing::make_dir;
+using tarnwick::testing::read_file;
+using tarnwick::testing::temp_dir;
+using tarnwick::testing::write_file;
 
 // Replacing t.86p in a folder prepared by `prepare`, the file held open by another handle
 // without sharing during the replacement where `hold` says so.
@@ -57,4 +57,4 @@ TEST(replace_file, cases) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::windows

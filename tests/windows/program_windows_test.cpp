@@ -7,13 +7,14 @@
 
 #include "frontend/driver.h"
 #include "frontend/windows/path.h"
+#include "golden.h"
 #include "test_support.h"
 
-namespace tarnwick {
+namespace tarnwick::frontend::windows {
 namespace {
 
-using testing::temp_dir;
-using testing::write_file;
+using tarnwick::testing::temp_dir;
+using tarnwick::testing::write_file;
 
 struct program_result {
   std::string out;  // standard output and standard error, as written
@@ -68,7 +69,7 @@ program_result tarnwick(const std::vector<std::string>& args, const std::string&
 }
 
 TEST(program, console_text_with_crlf) {
-  const std::string banner = tarnwick::banner() + "\r\n\r\n";
+  const std::string banner = frontend::banner() + "\r\n\r\n";
   // Cyrillic, then a character beyond 16 bits: UTF-8 on the pipe.
   const std::string name = "\xd0\xbf\xd1\x80\xd0\xbe\xf0\x9f\x98\x80";
   struct {
@@ -85,8 +86,8 @@ TEST(program, console_text_with_crlf) {
   };
   for (const auto& c : cases) {
     const temp_dir dir;
-    write_file(dir / "t.hex", ":03000000010203F7\r\n:00000001FF\r\n");
-    write_file(dir / (name + ".hex"), ":03000000010203F7\r\n:00000001FF\r\n");
+    write_file(dir / "t.hex", tarnwick::testing::t_hex);
+    write_file(dir / (name + ".hex"), tarnwick::testing::t_hex);
     const program_result r = tarnwick(c.args, dir.path());
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.status, 0U);
@@ -94,4 +95,4 @@ TEST(program, console_text_with_crlf) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::frontend::windows
