@@ -5,10 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 export DEBIAN_FRONTEND=noninteractive
+# The list is the web group of .ci/packages.
+source .ci/packages.sh
+list=$(packages web)
+read -ra names <<<"$list"
 apt-get update || echo "apt-get update failed; installing from the package lists at hand"
 # Waits for another apt-get on the machine rather than failing.
-apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 \
-  cmake make g++ emscripten chromium
+apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${names[@]}"
 
 # The native program the page is compared with.
 cmake -S . -B build-web-native -DTARNWICK_WERROR=ON

@@ -7,12 +7,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 export DEBIAN_FRONTEND=noninteractive
+# The list is the windows group of .ci/packages.
+source .ci/packages.sh
+list=$(packages windows)
+read -ra names <<<"$list"
 apt-get update || echo "apt-get update failed; installing from the package lists at hand"
 # Waits for another apt-get on the machine rather than failing.
-apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 \
-  cmake make g++-mingw-w64-x86-64-posix wine64 wine googletest clang-tidy
+apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${names[@]}"
 
-build=build-win
+build="build-win"
 toolchain=$PWD/cmake/mingw-w64.cmake
 gtest_build=$build/googletest
 gtest_prefix=$PWD/$gtest_build/install
@@ -59,7 +62,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"; wineserver -k || true' EXIT
 (cd "$scratch" && cmake -E tar xf "$zip")
 unpacked=("$scratch"/*/)
-files=$(cd "${unpacked[0]}" && ls | sort | tr '\n' ' ')
+files=$(cd "${unpacked[0]}" && printf '%s\n' * | sort | tr '\n' ' ')
 [[ $files == "LICENSE README.md tarnwick.exe " ]] || {
   echo "windows.sh: $zip holds $files, not tarnwick.exe, README.md and LICENSE" >&2
   exit 1
