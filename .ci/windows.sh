@@ -62,9 +62,9 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"; wineserver -k || true' EXIT
 (cd "$scratch" && cmake -E tar xf "$zip")
 unpacked=("$scratch"/*/)
-files=$(cd "${unpacked[0]}" && printf '%s\n' * | sort | tr '\n' ' ')
-[[ $files == "LICENSE README.md tarnwick.exe " ]] || {
-  echo "windows.sh: $zip holds $files, not tarnwick.exe, README.md and LICENSE" >&2
+files=$(cd "${unpacked[0]}" && printf '%s\n' * doc/* | sort | tr '\n' ' ')
+[[ $files == "LICENSE README.md doc doc/windows.md tarnwick.exe " ]] || {
+  echo "windows.sh: $zip holds $files, not tarnwick.exe, README.md, doc/windows.md and LICENSE" >&2
   exit 1
 }
 cp examples/hello.hex "$scratch/"
@@ -73,4 +73,5 @@ output=$(cd "$scratch" && wine "${unpacked[0]}tarnwick.exe" hello.hex </dev/null
   echo "windows.sh: the packaged tarnwick.exe did not convert hello.hex:"$'\n'"$output" >&2
   exit 1
 }
-echo "windows.sh: $(basename "$zip") holds tarnwick.exe, README.md and LICENSE, and it converts"
+echo "windows.sh: $(basename "$zip") holds tarnwick.exe, README.md, doc/windows.md and LICENSE," \
+  "and it converts"

@@ -2,11 +2,13 @@
 # and changelog.
 include(GNUInstallDirs)
 
-# On Windows: a ZIP of the program, its README and licence, to unpack anywhere.
+# On Windows: a ZIP of the program, its README, the Windows page the README links and the
+# licence, to unpack anywhere.
 if(WIN32)
   install(TARGETS tarnwick RUNTIME DESTINATION . COMPONENT program)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .
           COMPONENT program)
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/windows.md DESTINATION doc COMPONENT program)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME tarnwick)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

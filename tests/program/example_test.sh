@@ -10,7 +10,8 @@ examples=$(realpath "$2")
 version=$3
 
 if ! command -v pasmo >/dev/null 2>&1; then
-  echo "SKIP: pasmo is not installed (Debian package: pasmo)"
+  source "$(dirname "$0")/../../.ci/packages.sh"
+  echo "SKIP: pasmo is not installed (Debian: $(packages example))"
   exit 77
 fi
 
