@@ -15,6 +15,8 @@
 namespace {
 
 using namespace tarnwick;
+using namespace tarnwick::hexreader;
+using namespace tarnwick::frontend;
 
 // 1985 records of 16 bytes with CR LF line ends: a body just under the 65517-byte limit.
 std::string largest_input() {

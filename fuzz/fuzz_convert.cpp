@@ -16,6 +16,8 @@
 namespace tarnwick {
 namespace {
 
+using namespace hexreader;
+
 using fuzz::check;
 using ti86::get_word;
 
@@ -84,6 +86,8 @@ void check_image(std::string_view image, std::string_view name, const row_table&
 // Below 0x80 the first repeat byte means one copy, so most runs read the text as it is.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tarnwick;
+  using namespace tarnwick::hexreader;
+  using namespace tarnwick::frontend;
   std::string_view in(reinterpret_cast<const char*>(data), size);
   const std::string_view name = take(in, take_byte(in));
   const std::uint8_t r0 = take_byte(in);

@@ -13,6 +13,8 @@
 namespace tarnwick {
 namespace {
 
+using namespace hexreader;
+
 using fuzz::check;
 
 constexpr std::size_t no_limit = SIZE_MAX;
@@ -122,6 +124,7 @@ read_status read(std::string_view data, std::size_t chunk, std::size_t max_text,
 // then the bytes to read.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tarnwick;
+  using namespace tarnwick::hexreader;
   std::uint8_t head[5] = {};
   const std::size_t head_size = size < sizeof head ? size : sizeof head;
   if (head_size > 0) std::memcpy(head, data, head_size);

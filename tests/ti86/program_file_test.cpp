@@ -116,28 +116,16 @@ TEST(make_variable_name, takes_the_base_name) {
   }
 }
 
-std::tm make_tm(int year, int mon, int mday, int hour, int min, int sec, int wday) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = mon - 1;
-  t.tm_mday = mday;
-  t.tm_hour = hour;
-  t.tm_min = min;
-  t.tm_sec = sec;
-  t.tm_wday = wday;
-  return t;
-}
-
 TEST(format_time_text, twenty_four_characters_day_zero_padded) {
   struct {
     std::tm time;
     const char* text;
   } const cases[] = {
-      {make_tm(2026, 12, 7, 4, 9, 3, 1), "Mon Dec 07 04:09:03 2026"},
-      {make_tm(2000, 1, 1, 0, 0, 0, 6), "Sat Jan 01 00:00:00 2000"},
-      {make_tm(1999, 12, 31, 23, 59, 60, 5), "Fri Dec 31 23:59:60 1999"},
-      {make_tm(1901, 12, 13, 20, 45, 52, 5), "Fri Dec 13 20:45:52 1901"},
-      {make_tm(12026, 6, 15, 12, 30, 0, 3), "Wed Jun 15 12:30:00 2026"},
+      {calendar_time(2026, 12, 7, 4, 9, 3, 1), "Mon Dec 07 04:09:03 2026"},
+      {calendar_time(2000, 1, 1, 0, 0, 0, 6), "Sat Jan 01 00:00:00 2000"},
+      {calendar_time(1999, 12, 31, 23, 59, 60, 5), "Fri Dec 31 23:59:60 1999"},
+      {calendar_time(1901, 12, 13, 20, 45, 52, 5), "Fri Dec 13 20:45:52 1901"},
+      {calendar_time(12026, 6, 15, 12, 30, 0, 3), "Wed Jun 15 12:30:00 2026"},
   };
   for (const auto& c : cases) EXPECT_EQ(format_time_text(c.time), c.text);
 }
