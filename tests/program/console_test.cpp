@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "frontend/driver.h"
+#include "frontend/messages.h"
 #include "pty_support.h"
 #include "test_support.h"
 
@@ -42,7 +42,7 @@ constexpr char input_end = '#';
 constexpr int ending_signals[] = {SIGTERM, SIGHUP, SIGINT};
 
 // The terminal turns each line feed into CR LF on the way out.
-const std::string clear_and_banner = "\x1b[H\x1b[2J" + banner() + "\r\n\r\n";
+const std::string clear_and_banner = "\x1b[H\x1b[2J" + frontend::banner() + "\r\n\r\n";
 const std::string usage_screen =
     clear_and_banner + "Proper usage:\r\n\r\n\ttarnwick [filename(.hex)]\r\n";
 
@@ -234,7 +234,7 @@ TEST(conversion, clears_the_screen_unless_dumb_and_ends_without_a_key) {
   struct {
     const char* term;
     std::string screen_start;
-  } const cases[] = {{"xterm", clear_and_banner}, {"dumb", banner() + "\r\n\r\n"}};
+  } const cases[] = {{"xterm", clear_and_banner}, {"dumb", frontend::banner() + "\r\n\r\n"}};
   for (const auto& c : cases) {
     const temp_dir dir;
     write_file(dir / "prog.hex", ":03000000010203F7\n:00000001FF\n");
