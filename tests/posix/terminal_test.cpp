@@ -18,17 +18,18 @@
 #include <thread>
 #include <vector>
 
+#include "frontend/posix/write_all.h"
 #include "pty_support.h"
 
 namespace {
 
+using tarnwick::frontend::posix::write_all;
 using tarnwick::testing::guard_ms;
 using tarnwick::testing::modes_of;
 using tarnwick::testing::read_exactly;
 using tarnwick::testing::read_to_end;
 using tarnwick::testing::readable_within;
 using tarnwick::testing::same_modes;
-using tarnwick::testing::write_all;
 
 // Typed after a key case so the child knows where the unread input ends.
 constexpr char end_mark = '#';

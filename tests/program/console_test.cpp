@@ -17,19 +17,20 @@
 #include <vector>
 
 #include "frontend/messages.h"
+#include "frontend/posix/write_all.h"
 #include "pty_support.h"
 #include "test_support.h"
 
 namespace tarnwick {
 namespace {
 
+using frontend::posix::write_all;
 using testing::file_exists;
 using testing::modes_of;
 using testing::read_until;
 using testing::reap_within_guard;
 using testing::same_modes;
 using testing::temp_dir;
-using testing::write_all;
 using testing::write_file;
 
 // Written to the terminal after the program ended, to mark the end of what it wrote; no message

@@ -23,16 +23,6 @@ void pause_briefly() {
 
 }  // namespace
 
-bool write_all(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 bool readable_within(int fd, int ms) {
   pollfd wanted{fd, POLLIN, 0};
   int ready = 0;

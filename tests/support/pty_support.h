@@ -8,15 +8,11 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace tarnwick::testing {
 
 // Only a broken run takes this long; passing runs never come near it.
 constexpr int guard_ms = 5000;
-
-// Writes all of `text` to `fd`; false on an error.
-bool write_all(int fd, std::string_view text);
 
 // True when `fd` has input within `ms` milliseconds.
 bool readable_within(int fd, int ms);
