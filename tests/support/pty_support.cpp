@@ -21,18 +21,7 @@ void pause_briefly() {
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-}  // namespace
-
-bool write_all(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
+// True when `fd` has input within `ms` milliseconds.
 bool readable_within(int fd, int ms) {
   pollfd wanted{fd, POLLIN, 0};
   int ready = 0;
@@ -41,6 +30,8 @@ bool readable_within(int fd, int ms) {
   } while (ready < 0 && errno == EINTR);
   return ready > 0;
 }
+
+}  // namespace
 
 std::optional<std::string> read_exactly(int fd, std::size_t count) {
   std::string got;
@@ -63,19 +54,6 @@ std::optional<std::string> read_until(int fd, char mark) {
     if (!next) return std::nullopt;
     if ((*next)[0] == mark) return got;
     got += *next;
-  }
-}
-
-std::optional<std::string> read_to_end(int fd) {
-  std::string got;
-  for (;;) {
-    if (!readable_within(fd, guard_ms)) return std::nullopt;
-    char buffer[64];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) return got;
-    got.append(buffer, static_cast<std::size_t>(n));
   }
 }
 

@@ -1,4 +1,4 @@
-// Reading, writing and waiting on pseudo-terminals and child processes, each bounded by a guard
+// Reading from and waiting on pseudo-terminals and child processes, each bounded by a guard
 // so a broken program fails its test instead of hanging it.
 #pragma once
 
@@ -8,18 +8,11 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace tarnwick::testing {
 
 // Only a broken run takes this long; passing runs never come near it.
 constexpr int guard_ms = 5000;
-
-// Writes all of `text` to `fd`; false on an error.
-bool write_all(int fd, std::string_view text);
-
-// True when `fd` has input within `ms` milliseconds.
-bool readable_within(int fd, int ms);
 
 // Reads exactly `count` bytes; nothing if they do not all come before the guard.
 std::optional<std::string> read_exactly(int fd, std::size_t count);
@@ -27,9 +20,6 @@ std::optional<std::string> read_exactly(int fd, std::size_t count);
 // Reads up to the first `mark`, which is consumed and left out; nothing if it does not come
 // before the guard.
 std::optional<std::string> read_until(int fd, char mark);
-
-// Reads until end of file; nothing if it does not come before the guard.
-std::optional<std::string> read_to_end(int fd);
 
 // The modes of terminal `fd`, all zero if it is none.
 termios modes_of(int fd);

@@ -1,0 +1,443 @@
+// The console on pseudo-terminals: the built program run as someone at a keyboard would, and the
+// POSIX terminal piece in process only where the program cannot show the result (its signal
+// handlers after the wait, the screen rule for output that is no terminal).
+#include "frontend/posix/terminal.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "frontend/messages.h"
+#include "frontend/posix/write_all.h"
+#include "pty_support.h"
+#include "test_support.h"
+
+namespace tarnwick {
+namespace {
+
+using frontend::posix::write_all;
+using testing::file_exists;
+using testing::modes_of;
+using testing::read_exactly;
+using testing::read_until;
+using testing::same_modes;
+using testing::temp_dir;
+using testing::wait_until_raw;
+using testing::write_file;
+
+// Written to the terminal once the child ended, it marks the end of what the child wrote; typed
+// then, the end of the input it left unread. No message holds it.
+constexpr char end_mark = '#';
+
+constexpr int ending_signals[] = {SIGTERM, SIGHUP, SIGINT};
+
+// The terminal turns each line feed into CR LF on the way out.
+const std::string banner_lines = frontend::banner() + "\r\n\r\n";
+const std::string clear_and_banner = "\x1b[H\x1b[2J" + banner_lines;
+const std::string usage_screen =
+    clear_and_banner + "Proper usage:\r\n\r\n\ttarnwick [filename(.hex)]\r\n";
+
+bool exited_zero(int status) {
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool line_modes_on(const termios& modes) {
+  constexpr tcflag_t line_modes = ICANON | ECHO | ISIG;
+  return (modes.c_lflag & line_modes) == line_modes;
+}
+
+// How the child starts; whatever the test's own terminal, signals and TERM are.
+struct setup {
+  std::vector<std::string> args{};  // the program's arguments
+  std::string cwd = ".";
+  const char* term = "xterm";  // nullptr leaves TERM unset
+  bool controlling = true;     // false: the terminal is not the child's controlling terminal
+  int ignored = 0;             // a signal ignored from the start, as under nohup
+  std::string typed_ahead{};   // typed, and echoed, before the child starts
+};
+
+// A child in a new session with a pseudo-terminal of its own as standard input, output and
+// error: the built program, or a function of this test in its place. The test types on the
+// master side and, through its own descriptor of the terminal, watches the modes and takes what
+// the child left.
+class on_terminal {
+ public:
+  explicit on_terminal(const setup& how, int (*in_place)() = nullptr) {
+    if (openpty(&master_, &terminal_, nullptr, nullptr, nullptr) != 0) return;
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(terminal_, F_SETFD, FD_CLOEXEC);
+    initial_modes_ = modes_of(terminal_);
+    std::vector<std::string> argv_text{TARNWICK_EXE};
+    argv_text.insert(argv_text.end(), how.args.begin(), how.args.end());
+    std::vector<char*> argv;
+    argv.reserve(argv_text.size() + 1);
+    for (std::string& arg : argv_text) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int go[2];
+    if (pipe2(go, O_CLOEXEC) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(go[1]);
+      start_child(how, go[0], argv.data(), in_place);
+    }
+    close(go[0]);
+    // Typed ahead, the keys wait in the terminal's queue; their echo is taken off here, so the
+    // screen holds only what the child writes.
+    const bool typed =
+        how.typed_ahead.empty() ||
+        (type(how.typed_ahead) && read_exactly(master_, how.typed_ahead.size()) == how.typed_ahead);
+    started_ = pid_ > 0 && typed && write_all(go[1], "g");
+    close(go[1]);
+  }
+
+  on_terminal(const on_terminal&) = delete;
+  on_terminal& operator=(const on_terminal&) = delete;
+
+  ~on_terminal() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    for (const int fd : {master_, terminal_}) {
+      if (fd >= 0) close(fd);
+    }
+  }
+
+  bool started() const { return started_; }
+  pid_t pid() const { return pid_; }
+  int terminal() const { return terminal_; }
+  const termios& initial_modes() const { return initial_modes_; }
+
+  bool type(std::string_view keys) const { return write_all(master_, keys); }
+
+  // Types `pieces` one write each, 10 ms apart: a slow link delivering one key, well within
+  // the pause that ends a key.
+  bool type_in_pieces(const std::vector<std::string>& pieces) const {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!type(pieces[i])) return false;
+    }
+    return true;
+  }
+
+  // Closes the master side: the terminal hangs up.
+  void hang_up() {
+    close(master_);
+    master_ = -1;
+  }
+
+  // The child's wait status; nothing if it has not ended before the guard.
+  std::optional<int> reap() {
+    const std::optional<int> status = testing::reap_within_guard(pid_);
+    if (status) pid_ = -1;
+    return status;
+  }
+
+  // Everything written to the terminal so far, as the screen receives it.
+  std::optional<std::string> screen() const {
+    if (!write_all(terminal_, std::string(1, end_mark))) return std::nullopt;
+    return read_until(master_, end_mark);
+  }
+
+  // The input typed but never read; for after the child ended, as it makes the terminal raw.
+  std::optional<std::string> unread_input() const {
+    termios raw = modes_of(terminal_);
+    cfmakeraw(&raw);
+    if (tcsetattr(terminal_, TCSANOW, &raw) != 0) return std::nullopt;
+    if (!type(std::string(1, end_mark))) return std::nullopt;
+    return read_until(terminal_, end_mark);
+  }
+
+ private:
+  // In the forked child: the terminal as the standard streams of a new session; once `go` says
+  // so, the program or `in_place`. Nothing but async-signal-safe calls and setenv, as this
+  // process has no other thread.
+  [[noreturn]] void start_child(const setup& how, int go, char* const argv[],
+                                int (*in_place)()) const {
+    // Whatever started the test may ignore or block these (a background job ignores SIGINT);
+    // exec keeps an ignored signal ignored.
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int sig : ending_signals) {
+      (void)signal(sig, SIG_DFL);
+      sigaddset(&ending, sig);
+    }
+    sigprocmask(SIG_UNBLOCK, &ending, nullptr);
+    if (how.ignored != 0) (void)signal(how.ignored, SIG_IGN);
+    if (setsid() < 0) _exit(120);
+    if (how.controlling && ioctl(terminal_, TIOCSCTTY, 0) != 0) _exit(121);
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+      if (dup2(terminal_, fd) != fd) _exit(122);
+    }
+    if (chdir(how.cwd.c_str()) != 0) _exit(123);
+    if ((how.term != nullptr ? setenv("TERM", how.term, 1) : unsetenv("TERM")) != 0) _exit(124);
+    char byte = 0;
+    if (read(go, &byte, 1) != 1) _exit(125);
+    if (in_place != nullptr) _exit(in_place());
+    execv(argv[0], argv);
+    _exit(127);
+  }
+
+  pid_t pid_ = -1;
+  int master_ = -1;
+  int terminal_ = -1;
+  termios initial_modes_{};
+  bool started_ = false;
+};
+
+// Marks a key typed before the program starts instead of while it waits.
+constexpr bool ahead = true;
+
+struct key_case {
+  const char* name;
+  std::vector<std::string> pieces;  // one key's writes, 10 ms apart: see type_in_pieces
+  std::string left_unread{};
+  bool typed_ahead = false;  // its one piece typed before the program starts
+};
+
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const key_case& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const key_case key_cases[] = {
+    {"letter", {"a"}},
+    {"enter", {"\r"}},
+    // Keys that would stop, suspend, quit, pause or quote on a terminal in line mode.
+    {"ctrl_c", {"\x03"}},
+    {"ctrl_z", {"\x1a"}},
+    {"ctrl_backslash", {"\x1c"}},
+    {"ctrl_s", {"\x13"}},
+    {"ctrl_q", {"\x11"}},
+    {"ctrl_v", {"\x16"}},
+    // Ended by the pause after it, as is every key cut short.
+    {"lone_esc", {"\x1b"}},
+    {"arrow_up", {"\x1b[A"}},
+    {"arrow_up_application_mode", {"\x1bOA"}},
+    {"ctrl_arrow_right", {"\x1b[1;5C"}},
+    {"home", {"\x1b[H"}},
+    {"delete", {"\x1b[3~"}},
+    {"page_down", {"\x1b[6~"}},
+    {"f1_xterm", {"\x1bOP"}},
+    {"f1_linux_console", {"\x1b[[A"}},
+    {"f5", {"\x1b[15~"}},
+    {"f12", {"\x1b[24~"}},
+    {"shift_f12", {"\x1b[24;2~"}},
+    {"alt_x", {"\x1bx"}},
+    {"alt_two_byte_character", {"\x1b\xc3\xa9"}},
+    {"alt_arrow_up_rxvt", {"\x1b\x1b[A"}},
+    {"two_byte_character", {"\xc3\xa9"}},
+    {"three_byte_character", {"\xe2\x82\xac"}},
+    {"four_byte_character", {"\xf0\x9f\x98\x80"}},
+    // The ends of each lead-byte range: U+0080, U+07FF, U+0800, U+FF21, U+10FFFF.
+    {"two_byte_lowest_lead", {"\xc2\x80"}},
+    {"two_byte_highest_lead", {"\xdf\xbf"}},
+    {"three_byte_lowest_lead", {"\xe0\xa0\x80"}},
+    {"three_byte_highest_lead", {"\xef\xbc\xa1"}},
+    {"four_byte_highest_lead", {"\xf4\x8f\xbf\xbf"}},
+    // Terminal replies: a private parameter byte, and an intermediate byte.
+    {"device_attributes_reply", {"\x1b[?1;2c"}},
+    {"mode_report_reply", {"\x1b[?1;2$y"}},
+    {"truncated_sequence_ends", {"\x1b[1"}},
+    {"truncated_character_ends", {"\xe2\x82"}},
+    {"second_letter_stays", {"ab"}, "b"},
+    {"letter_after_arrow_stays", {"\x1b[Ax"}, "x"},
+    {"arrow_after_f5_stays", {"\x1b[15~\x1b[B"}, "\x1b[B"},
+    {"letter_after_character_stays",
+     {"\xc3\xa9"
+      "a"},
+     "a"},
+    // The byte that cuts a character short ends it; the key after that stays.
+    {"truncated_character_then_keys",
+     {"\xf0\x9f"
+      "ab"},
+     "b"},
+    {"arrow_up_in_pieces", {"\x1b", "[A"}},
+    {"f5_in_pieces", {"\x1b[", "15~"}},
+    {"three_byte_character_in_pieces", {"\xe2", "\x82\xac"}},
+    {"four_byte_character_in_pieces", {"\xf0\x9f", "\x98\x80"}},
+    // The wait must not throw away what was typed before it began.
+    {"typed_ahead_letter", {"a"}, "", ahead},
+    {"typed_ahead_second_letter_stays", {"ab"}, "b", ahead},
+};
+
+class key_press : public ::testing::TestWithParam<key_case> {};
+
+TEST_P(key_press, ends_the_wait_taking_one_key) {
+  const key_case& c = GetParam();
+  on_terminal program({.typed_ahead = c.typed_ahead ? c.pieces.front() : ""});
+  ASSERT_TRUE(program.started());
+  ASSERT_TRUE(line_modes_on(program.initial_modes()));
+  if (!c.typed_ahead) {
+    ASSERT_TRUE(wait_until_raw(program.terminal())) << "the program never waited";
+    ASSERT_TRUE(program.type_in_pieces(c.pieces));
+  }
+
+  const std::optional<int> status = program.reap();
+  ASSERT_TRUE(status.has_value()) << "the key did not end the wait";
+  EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
+  EXPECT_TRUE(same_modes(modes_of(program.terminal()), program.initial_modes()));
+  EXPECT_EQ(program.screen(), usage_screen);
+  EXPECT_EQ(program.unread_input(), c.left_unread);
+}
+
+INSTANTIATE_TEST_SUITE_P(keys, key_press, ::testing::ValuesIn(key_cases),
+                         [](const ::testing::TestParamInfo<key_case>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(usage, is_shown_on_a_cleared_screen_and_then_waits_for_a_key) {
+  on_terminal program({});
+  ASSERT_TRUE(program.started());
+  ASSERT_TRUE(wait_until_raw(program.terminal())) << "the program never waited";
+  EXPECT_EQ(program.screen(), usage_screen);
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(waitpid(program.pid(), nullptr, WNOHANG), 0) << "the program ended without a key";
+  EXPECT_EQ(modes_of(program.terminal()).c_lflag & (ICANON | ECHO | ISIG), 0U);
+
+  ASSERT_TRUE(program.type("k"));
+  const std::optional<int> status = program.reap();
+  ASSERT_TRUE(status.has_value()) << "the key did not end the wait";
+  EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
+  EXPECT_EQ(program.screen(), "") << "the program wrote after the key";
+}
+
+class ending_signal : public ::testing::TestWithParam<int> {};
+
+TEST_P(ending_signal, ends_the_program_and_restores_modes) {
+  const int sig = GetParam();
+  on_terminal program({});
+  ASSERT_TRUE(program.started());
+  ASSERT_TRUE(wait_until_raw(program.terminal())) << "the program never waited";
+  ASSERT_EQ(kill(program.pid(), sig), 0);
+
+  const std::optional<int> status = program.reap();
+  ASSERT_TRUE(status.has_value()) << "the signal did not end the program";
+  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == sig) << "wait status " << *status;
+  const termios after = modes_of(program.terminal());
+  EXPECT_TRUE(line_modes_on(after));
+  EXPECT_TRUE(same_modes(after, program.initial_modes()));
+  EXPECT_EQ(program.screen(), usage_screen);
+}
+
+INSTANTIATE_TEST_SUITE_P(signals, ending_signal, ::testing::ValuesIn(ending_signals),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string(sigabbrev_np(info.param));
+                         });
+
+// The handler of each ending signal, in the order of ending_signals.
+struct handlers {
+  void (*of[std::size(ending_signals)])(int);
+  bool operator==(const handlers&) const = default;
+};
+
+handlers current_handlers() {
+  handlers now{};
+  for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+    struct sigaction action {};
+    sigaction(ending_signals[i], nullptr, &action);
+    now.of[i] = action.sa_handler;
+  }
+  return now;
+}
+
+// Run in place of the program, which ends right after its wait: a caught SIGHUP beside the
+// setup's ignored SIGINT and the default SIGTERM, and exit status 0 only if the wait put every
+// handler back as it was.
+int wait_and_compare_handlers() {
+  (void)signal(SIGHUP, [](int) {});
+  const handlers before = current_handlers();
+  frontend::posix::wait_for_key();
+  return before == current_handlers() ? 0 : 1;
+}
+
+TEST(key_wait_dispositions, ignored_interrupt_stays_ignored_and_handlers_come_back) {
+  on_terminal child({.ignored = SIGINT}, wait_and_compare_handlers);
+  ASSERT_TRUE(child.started());
+  ASSERT_TRUE(wait_until_raw(child.terminal())) << "the wait never began";
+  ASSERT_EQ(kill(child.pid(), SIGINT), 0);
+  ASSERT_TRUE(child.type("a"));
+
+  const std::optional<int> status = child.reap();
+  ASSERT_TRUE(status.has_value()) << "the key did not end the wait";
+  ASSERT_FALSE(WIFSIGNALED(*status)) << "the ignored interrupt ended the wait";
+  EXPECT_TRUE(exited_zero(*status)) << "the handlers differ after the wait";
+  EXPECT_TRUE(same_modes(modes_of(child.terminal()), child.initial_modes()));
+}
+
+TEST(key_wait, hang_up_ends_the_wait_when_sighup_is_ignored) {
+  // Under nohup the terminal going away must end the wait, not leave the program spinning.
+  on_terminal program({.ignored = SIGHUP});
+  ASSERT_TRUE(program.started());
+  ASSERT_TRUE(wait_until_raw(program.terminal())) << "the program never waited";
+  program.hang_up();
+
+  const std::optional<int> status = program.reap();
+  ASSERT_TRUE(status.has_value()) << "the hang-up did not end the wait";
+  EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
+}
+
+TEST(conversion, clears_the_screen_unless_dumb_and_ends_without_a_key) {
+  struct {
+    const char* term;
+    std::string screen_start;
+  } const cases[] = {
+      {"xterm", clear_and_banner}, {nullptr, clear_and_banner}, {"dumb", banner_lines}};
+  for (const auto& c : cases) {
+    const temp_dir dir;
+    write_file(dir / "prog.hex", ":03000000010203F7\n:00000001FF\n");
+    on_terminal program({.args = {"prog.hex"}, .cwd = dir.path(), .term = c.term});
+    ASSERT_TRUE(program.started());
+
+    const std::optional<int> status = program.reap();
+    ASSERT_TRUE(status.has_value()) << "the program waited";
+    EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
+    EXPECT_EQ(program.screen(), c.screen_start +
+                                    "Converting prog.hex\r\n\r\nOutputting prog.86p\r\n\r\n"
+                                    "Success!\r\n")
+        << "TERM=" << (c.term != nullptr ? c.term : "(unset)");
+    EXPECT_TRUE(file_exists(dir / "prog.86p"));
+    EXPECT_TRUE(same_modes(modes_of(program.terminal()), program.initial_modes()));
+  }
+}
+
+TEST(clear_screen, never_when_the_output_is_no_terminal) {
+  // The program above always writes to a terminal; this is the rest of the rule.
+  const char* const terms[] = {"xterm", nullptr};
+  for (const char* term : terms) {
+    EXPECT_FALSE(frontend::posix::wants_clear_screen(false, term))
+        << "TERM=" << (term != nullptr ? term : "(unset)");
+  }
+}
+
+TEST(no_controlling_terminal, shows_the_usage_on_the_terminal_output_and_ends_at_once) {
+  const auto begun = std::chrono::steady_clock::now();
+  on_terminal program({.controlling = false});
+  ASSERT_TRUE(program.started());
+
+  const std::optional<int> status = program.reap();
+  ASSERT_TRUE(status.has_value()) << "the program waited";
+  // Far below the guard, so a wait that merely gives up after a while fails too.
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(1));
+  EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
+  EXPECT_EQ(program.screen(), usage_screen);
+  EXPECT_TRUE(same_modes(modes_of(program.terminal()), program.initial_modes()));
+}
+
+}  // namespace
+}  // namespace tarnwick
