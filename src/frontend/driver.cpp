@@ -65,6 +65,11 @@ int run(int argc, const char* const argv[], system& sys) {
   } catch (const std::bad_alloc&) {
     sys.write_line(out_of_memory);
   }
+  // Such a window would take the outcome with it before anyone could read it.
+  if (sys.window_closes_at_exit()) {
+    sys.write_line("\n" + std::string(close_window_line));
+    sys.wait_key();
+  }
   return 0;
 }
 

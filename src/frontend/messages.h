@@ -36,4 +36,7 @@ std::string overwrite_message(std::string_view name);
 // The message for a conversion of `name` that ran out of memory.
 std::string out_of_memory_message(std::string_view name);
 
+// The last line where the program's window closes as it ends, before a key is waited for.
+inline constexpr std::string_view close_window_line = "Press any key to close this window.";
+
 }  // namespace tarnwick::frontend

@@ -29,6 +29,8 @@ class system {
   virtual void write_line(std::string_view text) = 0;
   // Waits for one key press, or returns at once where no key can be read.
   virtual void wait_key() = 0;
+  // True when the window showing the lines closes as the program ends.
+  virtual bool window_closes_at_exit() = 0;
 
   // The characters that end a folder's name in this system's paths.
   virtual std::string_view folder_separators() const = 0;

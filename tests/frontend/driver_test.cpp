@@ -162,6 +162,32 @@ TEST(run, outcomes) {
   }
 }
 
+TEST(run, a_window_of_its_own_waits_for_a_key_after_the_outcome) {
+  const lines closing = {"\nPress any key to close this window.", "<key>"};
+  const auto then_closing = [&closing](lines shown) {
+    shown.insert(shown.end(), closing.begin(), closing.end());
+    return shown;
+  };
+  struct {
+    const char* what;
+    std::vector<std::string> args;
+    lines shown;
+  } const cases[] = {
+      {"converted", {"t.hex"}, then_closing(converted("t.hex", "t.86p"))},
+      {"not opened", {"missing.hex"}, then_closing(opening_failed("missing.hex"))},
+      {"usage, whose key wait is the last",
+       {},
+       {"<clear>", frontend::banner() + "\n", "Proper usage:\n", "\ttarnwick [filename(.hex)]",
+        "<key>"}},
+  };
+  for (const auto& c : cases) {
+    fake_system sys;
+    sys.files["t.hex"] = t_hex;
+    sys.window_is_own = true;
+    EXPECT_EQ(sys.run(c.args), c.shown) << c.what;
+  }
+}
+
 TEST(run, clock_is_read_before_the_input) {
   // The clock rewrites the input: only a run that reads the clock first converts the new text.
   fake_system sys;

@@ -25,6 +25,7 @@ class fake_system : public frontend::system {
   bool memory_runs_out = false;                              // reading the input finds no memory
   bool write_fails = false;                                  // replace_file fails
   bool input_is_output = false;    // any output name reaches the input file
+  bool window_is_own = false;      // the window closes as the program ends
   std::function<void()> on_clock;  // runs when the clock is read
 
   // Runs the program with `args` after its name: the console's events.
@@ -33,6 +34,7 @@ class fake_system : public frontend::system {
   void clear_screen() override { events.emplace_back("<clear>"); }
   void write_line(std::string_view text) override { events.emplace_back(text); }
   void wait_key() override { events.emplace_back("<key>"); }
+  bool window_closes_at_exit() override { return window_is_own; }
   std::tm local_time() override;
 
   std::string_view folder_separators() const override { return "/"; }

@@ -33,6 +33,8 @@ class posix_system final : public system {
   }
 
   void wait_key() override { wait_for_key(); }
+  // A terminal's window belongs to whoever opened it.
+  bool window_closes_at_exit() override { return false; }
 
   std::string_view folder_separators() const override { return posix_separators; }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "frontend/text/console_window.h"
 #include "frontend/text/key_event.h"
 #include "frontend/text/wide_text.h"
 #include "frontend/windows/path.h"
@@ -104,6 +105,12 @@ void console_output::write_line(std::string_view line_text) {
     // A failure means nobody reads the output; the conversion goes on regardless.
     (void)write_all(output_, line);
   }
+}
+
+bool console_output::is_own_window() const {
+  // Only the count matters, so a list of two is enough to tell one process from more.
+  DWORD processes[2] = {};
+  return text::console_window_is_own(GetConsoleProcessList(processes, 2), is_console_);
 }
 
 }  // namespace tarnwick::frontend::windows

@@ -17,6 +17,8 @@ class console_output {
   void clear();
   // Writes `line_text` (UTF-8) and a line end.
   void write_line(std::string_view line_text);
+  // True when the window is the program's own, as after a drop on it in Explorer.
+  bool is_own_window() const;
 
  private:
   HANDLE output_;

@@ -16,6 +16,7 @@ class windows_system final : public system {
   void clear_screen() override { output_.clear(); }
   void write_line(std::string_view text) override { output_.write_line(text); }
   void wait_key() override { wait_for_key(); }
+  bool window_closes_at_exit() override { return output_.is_own_window(); }
 
   std::string_view folder_separators() const override { return windows_separators; }
 
