@@ -79,4 +79,10 @@ std::string out_of_memory_message(std::string_view name) {
   return converting_error(name, "out of memory");
 }
 
+std::string not_intel_hex_warning(std::string_view name) {
+  return concat("Warning: ", name,
+                " does not look like Intel HEX: no line starts with ':'. Running the program "
+                "made from it may crash the calculator.");
+}
+
 }  // namespace tarnwick::frontend

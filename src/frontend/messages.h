@@ -39,4 +39,7 @@ std::string out_of_memory_message(std::string_view name);
 // The last line where the program's window closes as it ends, before a key is waited for.
 inline constexpr std::string_view close_window_line = "Press any key to close this window.";
 
+// The page's warning for a file `name` in which no line starts with ':'.
+std::string not_intel_hex_warning(std::string_view name);
+
 }  // namespace tarnwick::frontend
