@@ -1,12 +1,25 @@
 // The page: hands each chosen or dropped file to the converter (tarnwick.js, the program's own
-// core in WebAssembly) and lists what came of it. Every name, byte and message comes from there.
+// core in WebAssembly) and lists what came of it. Every name, byte and message of a conversion
+// comes from there; the list, its notes and the status line are the page's own.
 'use strict';
 
-const converter = createTarnwick().then((module) => ({
+const input = document.getElementById('files');
+const drop = document.getElementById('drop');
+const list = document.getElementById('results');
+const status = document.getElementById('status');
+const clear = document.getElementById('clear');
+
+// Without WebAssembly, tarnwick.js would throw as soon as it is started, before the page could
+// say why; so it is not started then, and whatever goes wrong ends in a rejection.
+const converter = Promise.resolve().then(() => {
+  if (typeof WebAssembly !== 'object') throw new Error('no WebAssembly');
+  return createTarnwick();
+}).then((module) => ({
   module,
   convert: module.cwrap('tarnwick_convert', 'number', ['string', 'number', 'number', 'number',
     'number', 'number', 'number', 'number', 'number', 'number']),
   unreadable: module.cwrap('tarnwick_unreadable', null, ['string']),
+  mark: module.UTF8ToString(module._tarnwick_name_mark()),
 }));
 
 // Converts `bytes`, the content of the file `name`, stamped with the browser's local time.
@@ -26,54 +39,90 @@ function convert({ module, convert, unreadable }, name, bytes) {
 
 // What the converter kept of the last file.
 function result(module) {
+  const text = (pointer) => module.UTF8ToString(pointer);
   const image = module._tarnwick_image();
   return {
-    outputName: module.UTF8ToString(module._tarnwick_output_name()),
-    message: module.UTF8ToString(module._tarnwick_message()),
+    shownName: text(module._tarnwick_shown_name()),
+    outputName: text(module._tarnwick_output_name()),
+    calculatorName: text(module._tarnwick_calculator_name()),
+    message: text(module._tarnwick_message()),
+    warning: text(module._tarnwick_warning()),
     bytes: module.HEAPU8.slice(image, image + module._tarnwick_image_size()),
     programLength: module._tarnwick_program_length(),
     maxProgramLength: module._tarnwick_max_program_length(),
   };
 }
 
-function element(tag, className, text) {
+function element(tag, className, ...content) {
   const e = document.createElement(tag);
   if (className) e.className = className;
-  if (text !== undefined) e.textContent = text;
+  e.append(...content);
   return e;
 }
 
-// Fills the list entry `item` with the download, or with the message refusing the file.
-function show(item, r) {
+// Every name is shown isolated, so that its characters cannot reorder the text around it.
+const isolated = (name) => element('bdi', null, name);
+
+// The converter's `text` with the name isolated where `mark` stands for it.
+const withName = (text, name, mark) =>
+  text.split(mark).flatMap((part, i) => (i > 0 ? [isolated(name), part] : [part]));
+
+// The output name of each converted entry, and the input it was first made from.
+const outputs = new Map();
+
+// Fills the list entry `item` for the file `name` with what came of it; returns which it was.
+function show(item, name, r, mark) {
   if (r.message) {
     item.classList.add('refused');
-    item.append(element('p', 'message', r.message));
-    return;
+    item.append(element('p', 'message', ...withName(r.message, r.shownName, mark)));
+    return 'refused';
   }
-  const link = element('a', 'download', `Download ${r.outputName}`);
-  link.download = r.outputName;
-  link.href = URL.createObjectURL(new Blob([r.bytes], { type: 'application/octet-stream' }));
-  const program = element('p', 'program',
-    `Program: ${r.programLength} of ${r.maxProgramLength} bytes `);
   const meter = element('meter');
   meter.max = r.maxProgramLength;
   meter.value = r.programLength;
   meter.setAttribute('aria-hidden', 'true');
-  program.append(meter);
-  item.append(element('p', 'output', `${r.outputName}, ${r.bytes.length} bytes`), program, link);
+  item.append(element('p', 'output', isolated(r.outputName), `, ${r.bytes.length} bytes`),
+    element('p', 'calculator', 'Name on the calculator: ', isolated(r.calculatorName)),
+    element('p', 'program', `Program: ${r.programLength} of ${r.maxProgramLength} bytes `, meter));
+  if (r.warning) {
+    item.classList.add('warned');
+    item.append(element('p', 'warning', ...withName(r.warning, r.shownName, mark)));
+  }
+  const first = outputs.get(r.outputName);
+  if (first === undefined) {
+    outputs.set(r.outputName, name);
+  } else {
+    item.append(element('p', 'duplicate', 'Same output name as ', isolated(first),
+      ' above: on the calculator one would replace the other.'));
+  }
+  const link = element('a', 'download', 'Download ', isolated(r.outputName));
+  link.download = r.outputName;
+  link.href = URL.createObjectURL(new Blob([r.bytes], { type: 'application/octet-stream' }));
+  item.append(link);
+  return r.warning ? 'warned' : 'converted';
+}
+
+// What came of a batch, for the status line.
+function summary(counts) {
+  const warned = counts.warned ? ` (${counts.warned} with a warning)` : '';
+  const refused = counts.refused ? `, ${counts.refused} refused` : '';
+  return `${counts.converted + counts.warned} converted${warned}${refused}.`;
 }
 
 // Lists the files of `fileList` in their order at once, then converts them one by one.
 async function handle(fileList) {
   const files = Array.from(fileList);  // the input's list empties when the input is reset
-  const list = document.getElementById('results');
+  if (files.length === 0) return;
+  const c = await converter.catch(() => null);
+  if (!c) return;  // the status line says why
   const items = files.map((file) => {
     const item = element('li');
-    item.append(element('p', 'input', `${file.name}, ${file.size} bytes`));
+    item.append(element('p', 'input', isolated(file.name), `, ${file.size} bytes`));
     list.append(item);
     return item;
   });
-  const c = await converter;
+  clear.hidden = false;
+  const counts = { converted: 0, warned: 0, refused: 0 };
   for (const [i, file] of files.entries()) {
     let bytes = null;
     try {
@@ -81,17 +130,19 @@ async function handle(fileList) {
     } catch {
       c.unreadable(file.name);
     }
-    show(items[i], bytes ? convert(c, file.name, bytes) : result(c.module));
+    if (!items[i].isConnected) return;  // cleared meanwhile
+    const r = bytes ? convert(c, file.name, bytes) : result(c.module);
+    counts[show(items[i], file.name, r, c.mark)] += 1;
   }
+  items.at(-1).scrollIntoView({ block: 'nearest' });
+  status.textContent = summary(counts);
 }
 
-const input = document.getElementById('files');
 input.addEventListener('change', () => {
   handle(input.files);
   input.value = '';  // so that choosing the same files again converts them again
 });
 
-const drop = document.getElementById('drop');
 drop.addEventListener('dragover', (e) => {
   e.preventDefault();
   drop.classList.add('over');
@@ -106,7 +157,21 @@ drop.addEventListener('drop', (e) => {
 window.addEventListener('dragover', (e) => e.preventDefault());
 window.addEventListener('drop', (e) => e.preventDefault());
 
-converter.catch(() => {
-  document.getElementById('status').textContent =
-    'This browser cannot run the converter: it needs WebAssembly.';
+// Empties the list and lets the browser release the downloads it held.
+clear.addEventListener('click', () => {
+  for (const link of list.querySelectorAll('a.download')) URL.revokeObjectURL(link.href);
+  list.replaceChildren();
+  outputs.clear();
+  status.textContent = '';
+  clear.hidden = true;
+  input.focus();
+});
+
+converter.then(({ module }) => {
+  document.getElementById('version').textContent =
+    module.UTF8ToString(module._tarnwick_version());
+}, () => {
+  drop.hidden = true;
+  status.textContent = 'This browser cannot run the converter: it needs WebAssembly, which is ' +
+    'missing or turned off.';
 });

@@ -29,9 +29,11 @@ const records = (count, size) => Array.from({ length: count }, (_, i) =>
 
 // The inputs, in the order they are given to the page: real Intel HEX, awkward text (LF and
 // lone CR, blank, short and long lines, bytes 0x80-0xFF and 0, text after Ctrl-Z), an empty
-// file and one too large.
+// file, one too large, assembly source whose output name is taken already, a file named as its
+// output, and a name that would reorder the line. `warned` and `duplicate` are the notes wanted.
+const example = (name) => fs.readFileSync(path.join(here, '../../examples', name));
 const inputs = [
-  { name: 'hello.hex', data: fs.readFileSync(path.join(here, '../../examples/hello.hex')) },
+  { name: 'hello.hex', data: example('hello.hex') },
   { name: 'ünï.hex', data: [record(4, 0, [0, 1]), ...records(60, 32), record(1, 0, [])].join('') },
   {
     name: 'my prog.ihex',
@@ -39,13 +41,17 @@ const inputs = [
       `:20000000${'5A'.repeat(75)}\r\n:03000000`), Buffer.from([0x80, 0xff, 0, 0x41, 0x42, 0x0d,
       0x0a]), Buffer.from(':00000001FF\r\n\x1a:10000000AFTER CTRL-Z\r\n')]),
   },
-  { name: 'empty.hex', data: '' },
-  { name: 'big.hex', data: records(2100, 16).join('') },
+  { name: 'empty.hex', data: '', warned: true },
+  { name: '\u0643\u0628\u064a\u0631.hex', data: records(2100, 16).join('') },
+  { name: 'hello.asm', data: example('hello.asm'), warned: true, duplicate: true },
+  { name: 'hello.86p', data: example('hello.hex') },
+  { name: 'prog\u202eexe.hex', data: example('hello.hex') },
 ];
 
 // What the native program makes of each input: its output file, or the last line it writes.
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnwick-web-'));
 const given = path.join(work, 'given');
+let version;
 fs.mkdirSync(given);
 for (const input of inputs) {
   input.data = Buffer.from(input.data);
@@ -53,11 +59,15 @@ for (const input of inputs) {
   const dir = fs.mkdtempSync(path.join(work, 'native-'));
   fs.writeFileSync(path.join(dir, input.name), input.data);
   const said = execFileSync(native, [input.name], { cwd: dir, encoding: 'utf8' }).trim();
-  input.outputName = fs.readdirSync(dir).find((f) => f.endsWith('.86p'));
+  input.outputName = fs.readdirSync(dir).find((f) => f.endsWith('.86p') && f !== input.name);
   if (input.outputName) input.expected = fs.readFileSync(path.join(dir, input.outputName));
   else input.message = said.split('\n').at(-1);
+  version = /^- Tarnwick \((.*)\) -$/.exec(said.split('\n')[0])[1];
 }
-assert.equal(inputs.filter((i) => i.message).length, 1, 'the native program refuses big.hex');
+assert.equal(inputs.filter((i) => i.message).length, 2, 'the native program refuses two');
+
+// Logs `line` with its overrides shown as escapes, so that they reorder no terminal's line.
+const log = (line) => console.log(line.replace(/\u202e/g, '\\u202e'));
 
 // Checks that `stamp` reads "Www Mmm DD hh:mm:ss YYYY" and is the local time of about now.
 function check_stamp(stamp, what) {
@@ -70,10 +80,10 @@ function check_stamp(stamp, what) {
 
 // Loads `url` and gives it every input at once: through the file input's chooser, opened with
 // the keyboard, or by dropping them on the drop zone. Checks each entry of the list.
-async function round(browser, url, keyboard) {
+async function round(browser, url, keyboard, width) {
   const page = await browser.newPage();
   await page.emulateTimezone(zone);
-  await page.setViewport({ width: 1024, height: 900 });
+  await page.setViewport({ width, height: 740 });
   const requests = [];
   const errors = [];
   page.on('request', (r) => requests.push(r.url()));
@@ -82,13 +92,21 @@ async function round(browser, url, keyboard) {
   if (keyboard) {
     await page.keyboard.press('Tab');
     const focus = await page.evaluate(() =>
-      [document.activeElement.id, getComputedStyle(document.activeElement).outlineStyle]);
-    assert.deepEqual(focus, ['files', 'solid'], 'Tab reaches the file input, visibly');
+      [document.activeElement.id, getComputedStyle(document.getElementById('drop')).outlineStyle]);
+    assert.deepEqual(focus, ['files', 'solid'], 'Tab reaches the file input, shown on its zone');
     const chosen = page.waitForFileChooser();
     await page.evaluate(() => 0);  // a round trip, so that the chooser is ours before the key
     await page.keyboard.press('Space');
     await (await chosen).accept(inputs.map((i) => path.join(given, i.name)));
   } else {
+    // The whole zone is one control: a click in its corner opens the chooser too.
+    const zone = await page.$('#drop');
+    const box = await zone.boundingBox();
+    const chosen = page.waitForFileChooser({ timeout: 5000 });
+    await page.evaluate(() => 0);
+    await page.mouse.click(box.x + 4, box.y + box.height - 4);
+    await (await chosen).cancel();
+    assert.equal(await zone.evaluate((z) => getComputedStyle(z).cursor), 'pointer', 'cursor');
     await page.$eval('#drop', (zone, files) => {
       const dropped = new DataTransfer();
       for (const f of files) dropped.items.add(new File([new Uint8Array(f.data)], f.name));
@@ -102,15 +120,19 @@ async function round(browser, url, keyboard) {
     const link = li.querySelector('a');
     const data = link && new Uint8Array(await (await fetch(link.href)).arrayBuffer());
     return { text: li.textContent, message: li.querySelector('.message')?.textContent,
-      download: link?.getAttribute('download'), data: data && [...data] };
+      download: link?.getAttribute('download'), data: data && [...data],
+      calculator: li.querySelector('.calculator bdi')?.textContent,
+      notes: ['warning', 'duplicate'].filter((note) => li.querySelector(`.${note}`)) };
   })));
   for (const [i, input] of inputs.entries()) {
     const what = `${url.slice(0, 4)} ${input.name}`;
-    const { text, message, download, data } = entries[i];
+    const { text, message, download, data, calculator, notes } = entries[i];
     assert.ok(text.startsWith(input.name), `${what}: listed in order`);
     assert.deepEqual([message, download], [input.message, input.outputName], what);
+    const wanted = ['warning', 'duplicate'].filter((note, n) => [input.warned, input.duplicate][n]);
+    assert.deepEqual(notes, wanted, `${what}: notes`);
     if (message) {
-      console.log(`ok ${what}: ${message}`);
+      log(`ok ${what}: ${message}`);
       continue;
     }
     const got = Buffer.from(data);
@@ -119,8 +141,22 @@ async function round(browser, url, keyboard) {
       assert.deepEqual(got.subarray(from, to), input.expected.subarray(from, to), what);
     }
     check_stamp(got.subarray(11, 35).toString('latin1'), what);
-    console.log(`ok ${what} -> ${download}, ${got.length} bytes`);
+    assert.equal(calculator, got.subarray(61, 69).toString().replace(/\0+$/, ''), what);
+    log(`ok ${what} -> ${download}, ${got.length} bytes, on the calculator ${calculator}` +
+      `${notes.map((note) => `, ${note}`).join('')}`);
   }
+  // Each name isolated, so that no right-to-left text or override moves the text around it.
+  const loose = await page.$$eval('#results *', (all) => all.flatMap((e) => [...e.childNodes])
+    .filter((n) => n.nodeType === Node.TEXT_NODE && /[\u0590-\u08ff\u202a-\u202e]/.test(n.data)
+      && n.parentElement.tagName !== 'BDI').map((n) => n.data));
+  assert.deepEqual(loose, [], 'names are isolated');
+  const refused = inputs.filter((i) => i.message).length;
+  const warned = inputs.filter((i) => i.warned).length;
+  const said = await page.$$eval('#status, #version', (e) => e.map((x) => x.textContent));
+  assert.deepEqual(said, [`${inputs.length - refused} converted (${warned} with a warning), ` +
+    `${refused} refused.`, version], 'the status line, and the version in the footer');
+  const last = await page.$eval('#results li:last-child', (li) => li.getBoundingClientRect().toJSON());
+  assert.ok(last.top >= 0 && last.bottom <= 740, `the newest entry is in view: ${last.top}`);
   assert.deepEqual(errors, [], 'no script errors');
   const own = [new URL(url).origin + '/', 'file:', 'data:', 'blob:'];
   const foreign = requests.filter((r) => !own.some((start) => r.startsWith(start)));
@@ -141,13 +177,33 @@ let status = 0;
 try {
   const address = await new Promise((resolve) =>
     readline.createInterface({ input: server.stdout }).once('line', resolve));
-  const page = await round(browser, address, true);
-  await page.screenshot({ path: path.join(out, 'page-desktop.png'), fullPage: true });
-  await page.setViewport({ width: 360, height: 740 });
+  const desktop = await round(browser, address, true, 1024);
+  await desktop.screenshot({ path: path.join(out, 'page-desktop.png'), fullPage: true });
+  const file = pathToFileURL(path.join(site, 'index.html')).href;
+  const page = await round(browser, file, false, 360);
   const width = await page.evaluate(() => document.documentElement.scrollWidth);
   assert.ok(width <= 360, `fits 360 px: ${width} px wide`);
   await page.screenshot({ path: path.join(out, 'page-360.png'), fullPage: true });
-  await round(browser, pathToFileURL(path.join(site, 'index.html')).href, false);
+  // Clear empties the list and releases its downloads.
+  const href = await page.$eval('#results a', (a) => a.href);
+  await page.click('#clear');
+  const cleared = await page.evaluate((h) => fetch(h).then(() => 'held', () => 'released')
+    .then((held) => [document.querySelectorAll('#results li').length, held]), href);
+  assert.deepEqual(cleared, [0, 'released'], 'Clear');
+  // Without WebAssembly or JavaScript a line says so, and no chooser is offered that does nothing.
+  for (const [needs, setup] of [['WebAssembly', (p) => p.evaluateOnNewDocument(() => {
+    delete globalThis.WebAssembly;
+  })], ['JavaScript', (p) => p.setJavaScriptEnabled(false)]]) {
+    const bare = await browser.newPage();
+    const errors = [];
+    bare.on('pageerror', (e) => errors.push(e.message));
+    await setup(bare);
+    await bare.goto(file, { waitUntil: 'load' });
+    const shown = await bare.evaluate((n) => [document.body.innerText.split('\n')
+      .filter((line) => line.includes(n)).length, document.getElementById('drop').offsetHeight], needs);
+    assert.deepEqual([shown, errors], [[1, 0], []], `without ${needs}`);
+    console.log(`ok without ${needs}: one line says so`);
+  }
   console.log(`page test passed; screenshots in ${out}`);
 } catch (error) {
   console.error(error);
