@@ -20,6 +20,12 @@ cmake --build build-web-native -j2 --target tarnwick
 emcmake cmake -S . -B build-web -DTARNWICK_WERROR=ON
 cmake --build build-web -j2
 
+# The page's size as this build makes it, which doc/web.md leaves to this list.
+echo "web.sh: the page's files, in bytes and in bytes after gzip -9:"
+for file in build-web/site/*; do
+  echo "$(wc -c <"$file") $(gzip -9n <"$file" | wc -c) ${file##*/}"
+done | awk '{ printf "%9d %9d  %s\n", $1, $2, $3; b += $1; g += $2 } END { printf "%9d %9d  all\n", b, g }'
+
 # puppeteer-core drives the Chromium installed above and never downloads a browser.
 (cd web/test && npm ci --no-audit --no-fund)
 node web/test/page_test.mjs build-web/site build-web-native/tarnwick build-web
