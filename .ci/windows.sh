@@ -55,23 +55,28 @@ bash .ci/tidy.sh "$build" --extra-arg-before=--target=x86_64-w64-mingw32 --extra
 # fails both.
 ctest --test-dir "$build" --output-on-failure --repeat until-pass:2
 
-# The ZIP, and the program in it converting the bundled example.
+# The ZIP: its files, its text files with CR LF line ends, the program's version resource,
+# and the program converting the example beside it.
 (cd "$build" && cpack -G ZIP)
-zip=$(realpath "$build/tarnwick-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")-win64.zip")
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+zip=$(realpath "$build/tarnwick-$version-win64.zip")
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"; wineserver -k || true' EXIT
+trap 'cd /; rm -rf "$scratch"; wineserver -k || true' EXIT
 (cd "$scratch" && cmake -E tar xf "$zip")
 unpacked=("$scratch"/*/)
-files=$(cd "${unpacked[0]}" && printf '%s\n' * doc/* | sort | tr '\n' ' ')
-[[ $files == "LICENSE README.md doc doc/windows.md tarnwick.exe " ]] || {
-  echo "windows.sh: $zip holds $files, not tarnwick.exe, README.md, doc/windows.md and LICENSE" >&2
+cd "${unpacked[0]}"
+fail() {
+  echo "windows.sh: $zip: $*" >&2
   exit 1
 }
-cp examples/hello.hex "$scratch/"
-output=$(cd "$scratch" && wine "${unpacked[0]}tarnwick.exe" hello.hex </dev/null)
-[[ $output == *$'Success!\r' && -s $scratch/hello.86p ]] || {
-  echo "windows.sh: the packaged tarnwick.exe did not convert hello.hex:"$'\n'"$output" >&2
-  exit 1
-}
-echo "windows.sh: $(basename "$zip") holds tarnwick.exe, README.md, doc/windows.md and LICENSE," \
-  "and it converts"
+wanted="LICENSE.txt README.txt doc doc/README.md doc/windows.md examples examples/hello.hex tarnwick.exe"
+files=$(printf '%s\n' * doc/* examples/* | sort | tr '\n' ' ')
+[[ $files == "$wanted " ]] || fail "holds $files, not $wanted"
+! grep -qv $'\r$' README.txt LICENSE.txt || fail "README.txt or LICENSE.txt has a line without CR LF"
+x86_64-w64-mingw32-windres -i tarnwick.exe -O rc | grep -q "VALUE \"ProductVersion\", \"$version\"" ||
+  fail "tarnwick.exe has no version resource of version $version"
+output=$(wine tarnwick.exe 'examples\hello.hex' </dev/null)
+[[ $output == *$'Success!\r' && -s examples/hello.86p ]] ||
+  fail "tarnwick.exe did not convert examples\\hello.hex:"$'\n'"$output"
+echo "windows.sh: $(basename "$zip") holds $wanted; README.txt and LICENSE.txt are CR LF," \
+  "tarnwick.exe is version $version and converts the example"

@@ -2,13 +2,22 @@
 # and changelog.
 include(GNUInstallDirs)
 
-# On Windows: a ZIP of the program, its README, the Windows page the README links and the
-# licence, to unpack anywhere.
+# On Windows: a ZIP to unpack anywhere, for users: the program, a short README.txt and the
+# licence as LICENSE.txt (both with CR LF line ends, as every Windows editor shows them), the
+# example to try, and the full documentation in doc.
 if(WIN32)
+  set(package_text ${PROJECT_BINARY_DIR}/package-text)
+  configure_file(${PROJECT_SOURCE_DIR}/doc/windows-readme.txt.in ${package_text}/README.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${package_text}/LICENSE.txt @ONLY
+                 NEWLINE_STYLE CRLF)
   install(TARGETS tarnwick RUNTIME DESTINATION . COMPONENT program)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .
+  install(FILES ${package_text}/README.txt ${package_text}/LICENSE.txt DESTINATION .
           COMPONENT program)
-  install(FILES ${PROJECT_SOURCE_DIR}/doc/windows.md DESTINATION doc COMPONENT program)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/hello.hex DESTINATION examples
+          COMPONENT program)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/doc/windows.md
+          DESTINATION doc COMPONENT program)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME tarnwick)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
