@@ -58,6 +58,8 @@ TEST(run, golden_files) {
 
 TEST(run, outcomes) {
   const std::string refusal = ": output would overwrite the input!";
+  lines closing = converted("t.hex", "t.86p");
+  closing.insert(closing.end(), {"\nPress any key to close this window.", "<key>"});
   const std::string name_with_controls = "\x1b]0;pwned\a\x7f\xc2\x9f\xc2\xa0\xff\nSuccess";
   struct {
     const char* what;
@@ -85,6 +87,12 @@ TEST(run, outcomes) {
        nullptr,
        converted("sub/x", "sub/.86p"),
        {{"sub/.86p", 90}}},
+      {"a window that closes as the program ends",
+       {"t.hex"},
+       {{"t.hex", rec3}},
+       [](fake_system& s) { s.window_is_own = true; },
+       closing,
+       {{"t.86p", 90}}},
       {"missing input", {"missing.hex"}, {}, nullptr, opening_failed("missing.hex"), {}},
       {"empty name", {""}, {}, nullptr, opening_failed(""), {}},
       {"control characters shown as ?",
@@ -159,32 +167,6 @@ TEST(run, outcomes) {
       if (before == c.files.end() || before->second != content) written[name] = content.size();
     }
     EXPECT_EQ(written, c.written) << c.what;
-  }
-}
-
-TEST(run, a_window_of_its_own_waits_for_a_key_after_the_outcome) {
-  const lines closing = {"\nPress any key to close this window.", "<key>"};
-  const auto then_closing = [&closing](lines shown) {
-    shown.insert(shown.end(), closing.begin(), closing.end());
-    return shown;
-  };
-  struct {
-    const char* what;
-    std::vector<std::string> args;
-    lines shown;
-  } const cases[] = {
-      {"converted", {"t.hex"}, then_closing(converted("t.hex", "t.86p"))},
-      {"not opened", {"missing.hex"}, then_closing(opening_failed("missing.hex"))},
-      {"usage, whose key wait is the last",
-       {},
-       {"<clear>", frontend::banner() + "\n", "Proper usage:\n", "\ttarnwick [filename(.hex)]",
-        "<key>"}},
-  };
-  for (const auto& c : cases) {
-    fake_system sys;
-    sys.files["t.hex"] = t_hex;
-    sys.window_is_own = true;
-    EXPECT_EQ(sys.run(c.args), c.shown) << c.what;
   }
 }
 

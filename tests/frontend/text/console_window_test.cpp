@@ -14,7 +14,6 @@ TEST(console_window, is_own_only_when_no_shell_shares_it) {
   } const cases[] = {
       {"dropped on the program in Explorer, or started from a shortcut", 1, true, true},
       {"run in a Command Prompt or PowerShell", 2, true, false},
-      {"a shell and a pipe's other end share it", 3, true, false},
       {"piped from a Command Prompt", 2, false, false},
       {"a window of its own, its output redirected", 1, false, false},
       {"no console", 0, false, false},
