@@ -4,4 +4,4 @@
 add_test(NAME example_hello
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/example_test.sh $<TARGET_FILE:tarnwick>
                  ${PROJECT_SOURCE_DIR}/examples ${PROJECT_VERSION})
-set_tests_properties(example_hello PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
+set_tests_properties(example_hello PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60 LABELS program)

@@ -14,11 +14,12 @@ if(TIFILES_FOUND)
     TARNWICK_EXE="$<TARGET_FILE:tarnwick>"
     TARNWICK_EXAMPLES="${PROJECT_SOURCE_DIR}/examples")
   add_dependencies(tifiles_test tarnwick)
-  gtest_discover_tests(tifiles_test DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
+  gtest_discover_tests(tifiles_test DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
+                       PROPERTIES LABELS program)
 else()
   tarnwick_packages(tifiles tifiles_packages)
   message(STATUS "libtifiles (pkg-config module tifiles2) not found: tifiles tests are skipped")
   add_test(NAME tifiles_missing
     COMMAND sh -c "echo 'tifiles: libtifiles not found when configuring; install the Debian packages ${tifiles_packages} and configure again to read the converted files back with it'; exit 77")
-  set_tests_properties(tifiles_missing PROPERTIES SKIP_RETURN_CODE 77)
+  set_tests_properties(tifiles_missing PROPERTIES SKIP_RETURN_CODE 77 LABELS program)
 endif()
