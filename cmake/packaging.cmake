@@ -28,8 +28,8 @@ if(WIN32)
   return()
 endif()
 
-set(TARNWICK_MAINTAINER "tarnwick developers <tarnwick@invalid>"
-    CACHE STRING "Maintainer field of the Debian package: NAME <EMAIL>")
+set(TARNWICK_MAINTAINER "tarnwick developers <tarnwick@example.org>"
+    CACHE STRING "Maintainer field of the Debian package and its changelog: NAME <EMAIL>")
 
 # The manual page names the version; it comes from project(VERSION) like everything else.
 set(TARNWICK_MANUAL ${PROJECT_BINARY_DIR}/man/tarnwick.1)
@@ -80,6 +80,28 @@ if(TARNWICK_GZIP)
   install(FILES ${changelog_gz} DESTINATION ${doc_dir} COMPONENT package_doc EXCLUDE_FROM_ALL)
 endif()
 
+# A static program depends on no library, so dpkg-shlibdeps has nothing to find; lintian
+# flags any static program, and the override file gives the reason this one is.
+if(TARNWICK_LINKED_STATIC)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${PROJECT_NAME}
+          COMPONENT package_doc EXCLUDE_FROM_ALL)
+else()
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+
+# Debian's name for the architecture built for, where it differs from the processor's; a
+# native build asks dpkg, as CPack does.
+if(CMAKE_CROSSCOMPILING)
+  set(deb_architectures x86_64=amd64 aarch64=arm64)
+  list(FILTER deb_architectures INCLUDE REGEX "^${CMAKE_SYSTEM_PROCESSOR}=")
+  string(REGEX REPLACE ".*=" "" CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${deb_architectures}")
+  if(NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
+  endif()
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -94,7 +116,6 @@ set(CPACK_PACKAGE_CONTACT ${TARNWICK_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TARNWICK_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
