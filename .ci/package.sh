@@ -4,7 +4,8 @@
 # that lintian finds no error or warning in it, and that a plain
 # `cmake --install` puts the program and its manual page in place.
 # Run from the repository root after the build folder is built. TARNWICK_PACKAGE_BUILD names
-# another build folder (default: build).
+# another build folder (default: build); TARNWICK_PACKAGE_EMULATOR, a program that runs what a
+# cross build made (qemu-aarch64-static, say).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,7 +36,8 @@ check_program() {
   run=$(mktemp -d "$scratch/run.XXXXXX")
   cp examples/hello.hex "$run/"
   local output
-  output=$(cd "$run" && "$1" hello.hex) || fail "$1 did not run"
+  output=$(cd "$run" && ${TARNWICK_PACKAGE_EMULATOR:+"$TARNWICK_PACKAGE_EMULATOR"} "$1" hello.hex) ||
+    fail "$1 did not run"
   [[ $output == *$'\n'Success! && -s $run/hello.86p ]] ||
     fail "$1 did not convert examples/hello.hex:"$'\n'"$output"
 }

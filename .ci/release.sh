@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Builds every release artefact into dist/, byte for byte the same from any clone of the same
+# commit, wherever and whenever it is built:
+#   tarnwick-V-linux-x86_64.tar.gz, tarnwick-V-linux-aarch64.tar.gz: the static program,
+#     stripped, its manual page, README.md and LICENSE;
+#   tarnwick_V_amd64.deb, tarnwick_V_arm64.deb;
+#   tarnwick-V-win64.zip: what windows.sh checks, for Windows users;
+#   tarnwick-V-web.zip: the page's files, which work opened from disk;
+#   SHA256SUMS over all of them.
+# Builds in build-release/. Installs what it needs on a fresh Debian 12 (as root).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update || echo "apt-get update failed; installing from the package lists at hand"
+source .ci/packages.sh
+list=$(packages release)
+read -ra names <<<"$list"
+# Waits for another apt-get on the machine rather than failing.
+apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${names[@]}"
+
+# What would differ between two builds is pinned: every time is the last commit's, the
+# build's folder stays out of what is compiled, programs carry no build ID, and the locale,
+# time zone and file modes are fixed.
+: "${SOURCE_DATE_EPOCH:=$(git log -1 --format=%ct)}"
+export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
+umask 022
+export CXXFLAGS="-ffile-prefix-map=$root=."
+linux_ldflags=-Wl,--build-id=none
+# A PE file holds its link time unless told not to.
+windows_ldflags=-Wl,--no-insert-timestamp
+
+version=$(sed -nE 's/^project\(tarnwick VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+out=$root/build-release
+dist=$root/dist
+rm -rf "$out" "$dist"
+mkdir -p "$out/stage" "$dist"
+
+# build NAME CONFIGURE-COMMAND...: configures and builds build-release/NAME, no tests.
+build() {
+  local name=$1
+  shift
+  "$@" -S . -B "$out/$name" -DCMAKE_BUILD_TYPE=Release -DTARNWICK_WERROR=ON \
+    -DTARNWICK_TESTS=OFF
+  cmake --build "$out/$name" -j2
+}
+
+# Archives build-release/stage/NAME, with its members sorted and owned by root, and every
+# time the commit's.
+archive() {
+  local name=$1 kind=$2
+  (
+    cd "$out/stage"
+    chmod -R u+rwX,go=rX "$name"
+    find "$name" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+    if [[ $kind == zip ]]; then
+      # -X leaves out the owner and the extra times that zip would take from the files.
+      find "$name" -print | sort | zip -X -q -9 -@ "$dist/$name.zip"
+    else
+      tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$SOURCE_DATE_EPOCH" \
+        --format=gnu -cf - "$name" | gzip -9n >"$dist/$name.tar.gz"
+    fi
+  )
+}
+
+# Linux, for the build machine (x86-64) and for ARM: the tarball and the Debian package.
+linux() {
+  local arch=$1 deb_arch=$2
+  shift 2
+  LDFLAGS=$linux_ldflags build "linux-$arch" cmake "$@"
+  local b=$out/linux-$arch
+  local stage=$out/stage/tarnwick-$version-linux-$arch
+  mkdir -p "$stage"
+  "$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$b/CMakeCache.txt")" -o "$stage/tarnwick" "$b/tarnwick"
+  if readelf -l "$stage/tarnwick" | grep -q INTERP; then
+    echo "release.sh: the $arch program is not static" >&2
+    exit 1
+  fi
+  cp "$b/man/tarnwick.1" README.md LICENSE "$stage/"
+  archive "tarnwick-$version-linux-$arch" tar
+  # package.sh makes the package and checks it, lintian included; the emulator runs an ARM
+  # program where the kernel does not hand it to qemu by itself.
+  TARNWICK_PACKAGE_BUILD=$b TARNWICK_PACKAGE_EMULATOR=$([[ $arch == x86_64 ]] || echo "qemu-$arch-static") \
+    bash .ci/package.sh
+  cp "$b/package/tarnwick_${version}_$deb_arch.deb" "$dist/"
+}
+linux x86_64 amd64
+linux aarch64 arm64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
+
+# Windows: the ZIP's files are what CPack's ZIP holds, the program stripped.
+LDFLAGS=$windows_ldflags build windows cmake -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
+cmake --install "$out/windows" --component program --strip \
+  --prefix "$out/stage/tarnwick-$version-win64"
+archive "tarnwick-$version-win64" zip
+
+# The web page.
+build web emcmake cmake
+cp -R "$out/web/site" "$out/stage/tarnwick-$version-web"
+archive "tarnwick-$version-web" zip
+
+(cd "$dist" && files=(*) && sha256sum -- "${files[@]}" >SHA256SUMS)
+
+# The ARM program converts the example to the same bytes as the x86-64 one, all but the
+# 24-character time text at offset 11.
+check=$out/check
+for arch in x86_64 aarch64; do
+  mkdir -p "$check/$arch"
+  tar -xzf "$dist/tarnwick-$version-linux-$arch.tar.gz" -C "$check/$arch"
+  cp examples/hello.hex "$check/$arch/"
+  run=()
+  [[ $arch == x86_64 ]] || run=("qemu-$arch-static")
+  (cd "$check/$arch" && "${run[@]}" "tarnwick-$version-linux-$arch/tarnwick" hello.hex >/dev/null)
+done
+if ! cmp -n 11 "$check"/{x86_64,aarch64}/hello.86p || ! cmp -i 35 "$check"/{x86_64,aarch64}/hello.86p; then
+  echo "release.sh: the aarch64 program's hello.86p differs from the x86-64 program's" >&2
+  exit 1
+fi
+
+echo "release.sh: dist/ of $(git rev-parse --short HEAD 2>/dev/null || echo "this tree")" \
+  "(SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH):"
+cat "$dist/SHA256SUMS"
