@@ -32,18 +32,18 @@ linux_ldflags=-Wl,--build-id=none
 windows_ldflags=-Wl,--no-insert-timestamp
 
 version=$(sed -nE 's/^project\(tarnwick VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
-out=$root/build-release
+work=$root/build-release
 dist=$root/dist
-rm -rf "$out" "$dist"
-mkdir -p "$out/stage" "$dist"
+rm -rf "$work" "$dist"
+mkdir -p "$work/stage" "$dist"
 
 # build NAME CONFIGURE-COMMAND...: configures and builds build-release/NAME, no tests.
 build() {
   local name=$1
   shift
-  "$@" -S . -B "$out/$name" -DCMAKE_BUILD_TYPE=Release -DTARNWICK_WERROR=ON \
+  "$@" -S . -B "$work/$name" -DCMAKE_BUILD_TYPE=Release -DTARNWICK_WERROR=ON \
     -DTARNWICK_TESTS=OFF
-  cmake --build "$out/$name" -j2
+  cmake --build "$work/$name" -j2
 }
 
 # Archives build-release/stage/NAME, with its members sorted and owned by root, and every
@@ -51,7 +51,7 @@ build() {
 archive() {
   local name=$1 kind=$2
   (
-    cd "$out/stage"
+    cd "$work/stage"
     chmod -R u+rwX,go=rX "$name"
     find "$name" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
     if [[ $kind == zip ]]; then
@@ -69,8 +69,8 @@ linux() {
   local arch=$1 deb_arch=$2
   shift 2
   LDFLAGS=$linux_ldflags build "linux-$arch" cmake "$@"
-  local b=$out/linux-$arch
-  local stage=$out/stage/tarnwick-$version-linux-$arch
+  local b=$work/linux-$arch
+  local stage=$work/stage/tarnwick-$version-linux-$arch
   mkdir -p "$stage"
   "$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$b/CMakeCache.txt")" -o "$stage/tarnwick" "$b/tarnwick"
   if readelf -l "$stage/tarnwick" | grep -q INTERP; then
@@ -90,20 +90,20 @@ linux aarch64 arm64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
 
 # Windows: the ZIP's files are what CPack's ZIP holds, the program stripped.
 LDFLAGS=$windows_ldflags build windows cmake -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
-cmake --install "$out/windows" --component program --strip \
-  --prefix "$out/stage/tarnwick-$version-win64"
+cmake --install "$work/windows" --component program --strip \
+  --prefix "$work/stage/tarnwick-$version-win64"
 archive "tarnwick-$version-win64" zip
 
 # The web page.
 build web emcmake cmake
-cp -R "$out/web/site" "$out/stage/tarnwick-$version-web"
+cp -R "$work/web/site" "$work/stage/tarnwick-$version-web"
 archive "tarnwick-$version-web" zip
 
 (cd "$dist" && files=(*) && sha256sum -- "${files[@]}" >SHA256SUMS)
 
 # The ARM program converts the example to the same bytes as the x86-64 one, all but the
 # 24-character time text at offset 11.
-check=$out/check
+check=$work/check
 for arch in x86_64 aarch64; do
   mkdir -p "$check/$arch"
   tar -xzf "$dist/tarnwick-$version-linux-$arch.tar.gz" -C "$check/$arch"
