@@ -1,6 +1,9 @@
-# GoogleTest for the tests: the installed one where there is one (find_package first, as
-# FIND_PACKAGE_ARGS asks), else a pinned release, fetched and checked by its hash. Without
-# either, configure stops with a message that says what to install.
+# GoogleTest for the tests: the installed one where there is one, else a pinned release,
+# fetched and checked by its hash. Without either, configure stops with a message that says
+# what to install.
+# The installed one is looked for by find_package(GTest) alone, not by FetchContent's
+# FIND_PACKAGE_ARGS: that search is for a config package named by googletest_DIR, and misses a
+# GoogleTest named by GTest_DIR (as the cross builds name theirs) or found as bare libraries.
 # Set FETCHCONTENT_SOURCE_DIR_GOOGLETEST to use a copy of the sources at hand instead of the
 # download (Debian's googletest package has them in /usr/src/googletest).
 include(FetchContent)
@@ -11,8 +14,12 @@ set(tarnwick_gtest_url
 set(tarnwick_gtest_sha256 81964fe578e9bd7c94dfdb09c8e4d6e6759e19967e397dbea48d1c10e45d0df2)
 
 find_package(GTest QUIET)
+if(GTest_FOUND)
+  return()
+endif()
+
 set(tarnwick_gtest_archive ${tarnwick_gtest_url})
-if(NOT GTest_FOUND AND NOT FETCHCONTENT_SOURCE_DIR_GOOGLETEST)
+if(NOT FETCHCONTENT_SOURCE_DIR_GOOGLETEST)
   # Fetched here rather than by FetchContent, whose failure would end configure with the
   # download's own log instead of a word on what to do.
   set(tarnwick_gtest_archive ${CMAKE_BINARY_DIR}/_deps/googletest-${tarnwick_gtest_version}.tar.gz)
@@ -45,8 +52,7 @@ endif()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 FetchContent_Declare(googletest
   URL ${tarnwick_gtest_archive}
-  URL_HASH SHA256=${tarnwick_gtest_sha256}
-  FIND_PACKAGE_ARGS NAMES GTest)
+  URL_HASH SHA256=${tarnwick_gtest_sha256})
 # GoogleTest's sources are not held to tarnwick's warnings (-Werror among them), which GCC 12
 # finds fault with in them.
 get_directory_property(tarnwick_saved_options COMPILE_OPTIONS)
