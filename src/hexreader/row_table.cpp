@@ -4,111 +4,148 @@
 #include <cstring>
 
 #include "hexreader/line_source.h"
+#include "hexreader/scan.h"
 
 namespace tarnwick::hexreader {
 namespace {
 
-// The two bounded reads of one row: the record head, then the data text.
+// The two bounded reads of one iteration: the record head, then the row.
 constexpr std::size_t head_length = 9;
 constexpr std::size_t row_length = 100;
 // Digits of the record checksum that end every data text.
 constexpr std::size_t checksum_digits = 2;
-// Bytes one iteration may look at: a head, a row and their line ends, each CR LF at most.
-constexpr std::size_t iteration_span = head_length + 2 + row_length + 2;
+// Rows are copied sixteen bytes a step, so the text keeps that much room behind its last row.
+constexpr std::size_t copy_step = 16;
+// Every row is copied as at least this many bytes, the most a typical one needs.
+constexpr std::size_t copy_least = 32;
 
-// Fills the table row by row. The row count lives here, not in the table, so the scanning
-// loop keeps it in a register; the table gets it when the reading ends.
-class row_builder {
- public:
-  row_builder(row_table& table, std::size_t max_text, char row_end)
-      : table_(table), max_text_(max_text), row_end_(row_end) {
-    // Room for a typical program at once: growing the text would copy it over and over.
-    table.text.reserve(std::min(max_text, std::size_t{64} * 1024));
-  }
-  row_builder(const row_builder&) = delete;
-  row_builder& operator=(const row_builder&) = delete;
-  ~row_builder() { table_.rows += rows_; }
-
-  // Counts a row that is empty as read.
-  void add_empty() { ++rows_; }
-
-  // Adds one row read as `len` characters at `row`, where no zero byte comes before
-  // `first_zero`. False if the text would pass the limit.
-  bool add(const char* row, std::size_t len, const char* first_zero) {
-    ++rows_;
-    if (len <= checksum_digits) return true;
-    const std::size_t m = row + len > first_zero
-                              ? static_cast<std::size_t>(std::find(row, row + len, '\0') - row)
-                              : len;
-    if (m <= checksum_digits) return true;
-    const std::size_t kept = m - checksum_digits;
-    if (table_.text.size() + kept + 1 > max_text_) return false;
-    table_.text.append(row, kept);
-    table_.text.push_back(row_end_);
-    ++table_.non_empty;
-    table_.chars += kept;
-    return true;
-  }
-
- private:
-  row_table& table_;
-  std::size_t max_text_;
-  char row_end_;
-  std::uint64_t rows_ = 0;
+// The table's text while rows are added: it grows ahead of them, a step at a time, and is cut
+// back to them when the reading ends.
+struct text_room {
+  char* out;    // where the next row goes
+  char* fence;  // rows may reach up to here, a copy's overshoot short of the end
 };
+
+// Grows `text`, which holds rows up to `out`, so that `need` more bytes fit within `max_text`
+// and a copy's overshoot behind them; no fence when the limit forbids.
+text_room make_room(std::string& text, char* out, std::size_t need, std::size_t max_text) {
+  const auto written = static_cast<std::size_t>(out - text.data());
+  if (written + need > max_text) return {out, nullptr};
+  // Steps under 2 KiB are zeroed with vector stores; larger ones with a string instruction
+  // that starts slowly.
+  constexpr std::size_t step = 2000;
+  text.resize(std::max(std::min(text.size() + step, text.capacity()), written + need + copy_least));
+  return {text.data() + written, text.data() + std::min(max_text, text.size() - copy_least)};
+}
+
+// One read iteration: the row's characters, and how far it read.
+struct iteration {
+  const char* row;
+  std::size_t length;
+  std::size_t consumed;
+  bool at_end;
+};
+
+// The iteration at `p` over the `avail` bytes there, which hold line_source::window bytes or
+// the whole rest of the input. `lf` is the first line feed within the iteration's reach,
+// head_length + 1 + row_length bytes, or that length when none is there.
+inline iteration read_iteration(const char* p, std::size_t avail, std::size_t lf) {
+  const line_read head = bounded_read(p, avail, head_length, lf);
+  if (head.at_end) return {p, 0, head.consumed, true};
+  const char* const row = p + head.consumed;
+  // A head that took its nine characters leaves the search standing; one that met its line
+  // end leaves the row to be searched anew.
+  lf = head.consumed > head.length ? find_line_feed(row, row_length + 1) : lf - head.consumed;
+  const line_read text = bounded_read(row, avail - head.consumed, row_length, lf);
+  return {row, text.length, head.consumed + text.consumed, text.at_end};
+}
+
+// The iterations of a run of empty lines at `p`, all LF or all CR LF, counted whole: each
+// takes two empty lines, one as its head and one as its row. Gives the bytes they take.
+inline std::size_t blank_run(line_source& lines, const char* p, std::uint64_t& iterations) {
+  const bool crlf = p[0] == '\r';
+  const std::size_t line_end = crlf ? 2 : 1;
+  const std::size_t run =
+      crlf ? lines.pattern_run(p, '\r', '\n') : lines.pattern_run(p, '\n', '\n');
+  iterations = run / (2 * line_end);
+  return iterations * 2 * line_end;
+}
 
 }  // namespace
 
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end) {
   line_source lines(in);
-  row_builder rows(table, max_text, row_end);
-  char head[head_length];
-  char row[row_length];
-  while (!lines.at_end()) {
-    // Iterations lying wholly inside the block read so far are scanned in place, by the
-    // same rules as line_source::read_line: a CR LF is one line end.
-    const std::string_view block = lines.buffered();
-    if (block.size() > iteration_span) {
-      const char* p = block.data();
-      const char* const stop = p + block.size() - iteration_span;
-      const char* const first_zero = lines.first_zero();
-      while (p < stop) {
-        for (const char* const head_end = p + head_length; p != head_end; ++p) {
-          if (*p == '\n') {
-            ++p;
-            break;
-          }
-          if (*p == '\r' && p[1] == '\n') {
-            p += 2;
-            break;
-          }
+  std::string& text = table.text;
+  // Room for a typical program at once: growing the text would copy it over and over.
+  text.reserve(std::min(max_text, std::size_t{64} * 1024) + copy_least);
+  text_room room{text.data(), text.data()};
+  std::uint64_t rows = 0;
+  std::uint64_t non_empty = 0;
+  bool full = false;
+  bool at_end = false;
+  while (!at_end && !full) {
+    lines.fill();
+    const char* p = lines.begin();
+    const char* end = lines.end();
+    const char* zero = p;  // the first zero byte at or after itself, where known
+    // One iteration at `p`, its reads given `avail` bytes; false once the text is full.
+    const auto step = [&](std::size_t avail) __attribute__((always_inline)) {
+      const std::size_t lf = find_line_feed(p, head_length + 1 + row_length);
+      if (lf <= 1) {
+        std::uint64_t blank = 0;
+        if (const std::size_t consumed = blank_run(lines, p, blank); consumed > 0) {
+          rows += blank;
+          p += consumed;
+          end = lines.end();
+          return true;
         }
-        if (*p == '\n') {
-          ++p;
-          rows.add_empty();
-          continue;
-        }
-        const char* const row = p;
-        std::size_t len = row_length;
-        if (const auto* lf = static_cast<const char*>(std::memchr(p, '\n', row_length))) {
-          len = static_cast<std::size_t>(lf - p);
-          if (row[len - 1] == '\r') --len;
-          p = lf + 1;
-        } else if (p[row_length - 1] == '\r' && p[row_length] == '\n') {
-          len = row_length - 1;
-          p += row_length + 1;
-        } else {
-          p += row_length;
-        }
-        if (!rows.add(row, len, first_zero)) return read_status::too_large;
       }
-      lines.consume(static_cast<std::size_t>(p - block.data()));
+      const iteration it = read_iteration(p, avail, lf);
+      p += it.consumed;
+      at_end = it.at_end;
+      ++rows;
+      if (it.length <= checksum_digits) return true;
+      std::size_t len = it.length;
+      // A zero byte ends the row's text.
+      if (it.row + len > zero) {
+        if (zero < it.row) {
+          const void* z = std::memchr(it.row, '\0', static_cast<std::size_t>(end - it.row));
+          zero = z != nullptr ? static_cast<const char*>(z) : end;
+        }
+        if (zero < it.row + len) len = static_cast<std::size_t>(zero - it.row);
+        if (len <= checksum_digits) return true;
+      }
+      // The row's text less the checksum digits, copied a step at a time past its end.
+      const std::size_t kept = len - checksum_digits;
+      if (kept >= static_cast<std::size_t>(room.fence - room.out)) {
+        room = make_room(text, room.out, kept + 1, max_text);
+        if (room.fence == nullptr) return false;
+      }
+      std::memcpy(room.out, it.row, copy_least);
+      for (std::size_t i = copy_least; i < kept; i += copy_step) {
+        std::memcpy(room.out + i, it.row + i, copy_step);
+      }
+      room.out[kept] = row_end;
+      room.out += kept + 1;
+      ++non_empty;
+      return true;
+    };
+    if (lines.exhausted()) {
+      // The rest of the input is in view: iterations to its end.
+      while (!at_end && !full) full = !step(static_cast<std::size_t>(end - p));
+    } else {
+      // Iterations while a whole one is in view, which is all their reads need to know.
+      while (!full && static_cast<std::size_t>(end - p) >= line_source::window) {
+        full = !step(line_source::window);
+      }
     }
-    // Near the end of the block, one iteration through the general reads, which refill it.
-    lines.read_line(head, head_length);
-    const std::size_t taken = lines.read_line(row, row_length);
-    if (!rows.add(row, taken, row)) return read_status::too_large;
+    lines.consume_to(p, at_end);
   }
+  text.resize(static_cast<std::size_t>(room.out - text.data()));
+  table.rows += rows;
+  table.non_empty += non_empty;
+  table.chars += text.size() - non_empty;
+  if (full) return read_status::too_large;
   return lines.read_failed() ? read_status::read_error : read_status::ok;
 }
 
