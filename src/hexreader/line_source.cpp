@@ -18,19 +18,20 @@ constexpr char ctrl_z = 0x1A;
 
 }  // namespace
 
+// The buffer starts with a zero byte, the one before the first in view after a move.
 line_source::line_source(byte_source& in)
     : in_(in),
-      buffer_(new char[capacity + slack]),
-      pos_(buffer_.get()),
-      end_(buffer_.get()),
-      read_end_(buffer_.get()) {
-  std::memset(buffer_.get(), 0, slack);
+      buffer_(new char[1 + capacity + slack]),
+      pos_(buffer_.get() + 1),
+      end_(pos_),
+      read_end_(pos_) {
+  std::memset(buffer_.get(), 0, 1 + slack);
 }
 
 void line_source::fill() {
   if (static_cast<std::size_t>(end_ - pos_) >= window) return;
   if (static_cast<std::size_t>(read_end_ - pos_) < window && !source_done_) {
-    char* const buffer = buffer_.get();
+    char* const buffer = buffer_.get() + 1;
     const auto checked = static_cast<std::size_t>(end_ - pos_);
     auto len = static_cast<std::size_t>(read_end_ - pos_);
     std::memmove(buffer, pos_, len);

@@ -19,11 +19,12 @@ struct line_read {
 // hold at least limit + 1 bytes or else the whole rest of the input. A line feed met before
 // the limit ends the read and is consumed, a CR just before it with it; once `limit`
 // characters are taken the read ends without looking further. `lf` is the index of the first
-// line feed at `p`, or any index past `limit` when none comes up to there.
+// line feed at `p`, or any index past `limit` when none comes up to there. The byte before `p`
+// is read too, and is taken for no CR of a line feed at `p`: no read starts inside a CR LF.
 inline line_read bounded_read(const char* p, std::size_t avail, std::size_t limit, std::size_t lf) {
   // A CR LF is one line end, even when its CR is the last character the limit allows.
   if (lf < limit || (lf == limit && p[lf - 1] == '\r')) {
-    const bool cr = lf > 0 && p[lf - 1] == '\r';
+    const bool cr = p[lf - 1] == '\r';
     return {lf - cr, lf + 1, false};
   }
   if (avail < limit) return {avail, avail, true};
@@ -54,7 +55,8 @@ class line_source {
   // Brings at least `window` unread bytes into view, or all the input has left.
   void fill();
   // The unread bytes in view. A search may look up to `window` + 15 bytes past any of them:
-  // behind the view come bytes not yet in it, or zero bytes once the input has no more.
+  // behind the view come bytes not yet in it, or zero bytes once the input has no more. The
+  // byte before the first may be read.
   const char* begin() const { return pos_; }
   const char* end() const { return end_; }
   // True when the bytes in view are all the input has left.

@@ -34,9 +34,9 @@ inline unsigned equal_bits(__m128i a, __m128i b) {
 inline std::size_t find_line_feed(const char* p, std::size_t n) {
   const __m128i lf = _mm_set1_epi8('\n');
   for (std::size_t i = 0; i < n; i += 16) {
-    const unsigned bits = simd::equal_bits(simd::load(p + i), lf);
+    const std::uint64_t bits = simd::equal_bits(simd::load(p + i), lf);
     if (bits != 0) {
-      const std::size_t at = i + static_cast<unsigned>(std::countr_zero(bits));
+      const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(bits));
       return at < n ? at : n;
     }
   }
