@@ -10,10 +10,9 @@ namespace {
 
 constexpr std::size_t capacity = std::size_t{64} * 1024;
 constexpr std::size_t slack = line_source::window + 15;
-// Ctrl-Z is looked for this far ahead of the reads: a run of line ends, measured in a pass of
-// its own, is then mostly not looked at twice.
+// Ctrl-Z is looked for this far ahead of the reads, so that a run of line ends, measured in a
+// pass of its own, is mostly not looked at twice.
 constexpr std::ptrdiff_t check_step = 8 * 1024;
-constexpr char ctrl_z = 0x1A;
 
 }  // namespace
 
@@ -44,7 +43,7 @@ void line_source::fill() {
   }
   const char* const stop =
       read_end_ - end_ > check_step + std::ptrdiff_t{window} ? end_ + check_step : read_end_;
-  const auto* z = static_cast<const char*>(std::memchr(end_, ctrl_z, std::size_t(stop - end_)));
+  const auto* z = static_cast<const char*>(std::memchr(end_, 0x1A, std::size_t(stop - end_)));
   end_ = z != nullptr ? z : stop;
   if (z != nullptr) {
     done_ = true;

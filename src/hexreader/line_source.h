@@ -8,17 +8,17 @@
 
 namespace tarnwick::hexreader {
 
-// What one bounded line read takes from the raw bytes in front of it.
+// What a bounded line read takes: `length` characters, `consumed` bytes with its line end.
 struct line_read {
-  std::size_t length;    // characters taken
-  std::size_t consumed;  // the characters, then the line end if one was met
-  bool at_end;           // the read ran into the end of the input
+  std::size_t length;
+  std::size_t consumed;
+  bool at_end;  // it ran into the end of the input
 };
 
-// The bounded read of at most `limit` characters at `p`, whose first line feed is at `lf`.
-// The `avail` bytes there hold limit + 1 or all that is left; `lf` may be anything past
-// `limit` when none comes by then. A CR LF is one line end, even with its CR the last
-// character the limit allows; the byte before `p` is looked at, as no read starts inside one.
+// The bounded read of at most `limit` characters from the `avail` bytes at `p`, the first line
+// feed at `lf`: `avail` holds limit + 1 bytes or all that is left, `lf` is past `limit` if none
+// comes by then. A CR LF is one line end, even with its CR the last character the limit allows;
+// no read starts inside one, so the byte before `p` may be looked at.
 inline line_read bounded_read(const char* p, std::size_t avail, std::size_t limit, std::size_t lf) {
   if (lf < limit || (lf == limit && p[static_cast<std::ptrdiff_t>(lf) - 1] == '\r')) {
     const bool cr = p[static_cast<std::ptrdiff_t>(lf) - 1] == '\r';
@@ -40,23 +40,20 @@ class line_source {
   // bounded_read with `max` as its limit, the characters copied to `out`; none once ended.
   std::size_t read_line(char* out, std::size_t max);
   bool at_end() const { return at_end_; }
-  // True when the input ended because it could not be read, not because it was over.
-  bool read_failed() const { return at_end_ && failed_; }
+  bool read_failed() const { return at_end_ && failed_; }  // rather than over
 
-  // Brings at least `window` unread bytes into view, or all there are.
+  // Brings at least `window` unread bytes into view, or all there are. Searches may look at
+  // the byte before the view and `window` + 15 bytes past it: bytes not yet in view, or zeros.
   void fill();
-  // The view. Searches may look at the byte before it and up to `window` + 15 bytes past any
-  // byte in it: behind it come bytes not yet in view, or zero bytes once the input has no more.
   const char* begin() const { return pos_; }
   const char* end() const { return end_; }
   bool exhausted() const { return done_ && end_ == read_end_; }
-  // Marks the bytes before `p` read, and the input ended if the last read met its end.
   void consume_to(const char* p, bool at_end) {
     pos_ = p;
     at_end_ = at_end_ || at_end;
   }
-  // Measures the run of a b a b ... at `p` in one pass, past the view as far as bytes were
-  // read, and takes what it covers into view: neither byte is a Ctrl-Z.
+  // The run of a b a b ... at `p`, measured in one pass as far as bytes were read, which takes
+  // what it covers into view: neither byte is a Ctrl-Z.
   std::size_t pattern_run(const char* p, char a, char b);
 
  private:
@@ -66,7 +63,7 @@ class line_source {
   const char* end_;       // no Ctrl-Z comes before it
   const char* read_end_;  // the bytes read end here, zero bytes behind them
   bool done_ = false;     // nothing more will be read from `in_`
-  bool failed_ = false;   // because a read failed
+  bool failed_ = false;
   bool at_end_ = false;
 };
 

@@ -16,25 +16,6 @@ constexpr std::size_t checksum_digits = 2;  // the record checksum, which ends e
 constexpr std::size_t copy_least = 32;
 constexpr std::size_t copy_step = 16;
 
-// Where the next row goes in the table's text, and how far rows may reach there.
-struct text_room {
-  char* out;
-  char* fence;
-};
-
-// Grows `text` so that `need` bytes fit at `out` with a copy's overshoot, within `max_text`.
-text_room make_room(std::string& text, char* out, std::size_t need, std::size_t max_text) {
-  const auto written = static_cast<std::size_t>(out - text.data());
-  // Steps under 2 KiB are zeroed with vector stores, larger ones by a slow-starting string
-  // instruction; the text is cut back to its rows at the end.
-  if (written + need <= max_text) {
-    text.resize(
-        std::max(std::min(text.size() + 2000, text.capacity()), written + need + copy_least));
-  }
-  const std::size_t end = std::max(text.size(), copy_least) - copy_least;
-  return {text.data() + written, text.data() + std::max(written, std::min(max_text, end))};
-}
-
 // One read iteration: the row's characters, and where the next iteration begins.
 struct iteration {
   const char* row;
@@ -62,14 +43,15 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
   std::string& text = table.text;
   // Room for a typical program at once: growing the text would copy it over and over.
   text.reserve(std::min(max_text, std::size_t{64} * 1024) + copy_least);
-  text_room room{text.data(), text.data()};
+  char* out = text.data();  // where the next row goes
+  char* fence = out;        // how far rows may reach: the limit, or a copy short of the end
   std::uint64_t rows = 0;
   std::uint64_t non_empty = 0;
   bool full = false;
   bool at_end = false;
   const char* p = nullptr;
   const char* clear = nullptr;  // no zero byte comes between `p` and here
-  // One iteration at `p`; checked, it looks for a zero byte and room. False once full.
+  // One iteration at `p`; checked, it looks for a zero byte and the limit. False once full.
   const auto step = [&](std::size_t avail, bool checked) __attribute__((always_inline)) {
     const std::size_t lf = find_line_feed(p, head_length + 1 + row_length);
     // Empty lines, all LF or all CR LF, go two to an iteration, its head and its row.
@@ -90,18 +72,15 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
     }
     if (len <= checksum_digits) return true;
     const std::size_t kept = len - checksum_digits;
-    if (checked && kept >= static_cast<std::size_t>(room.fence - room.out)) {
-      room = make_room(text, room.out, kept + 1, max_text);
-      if (kept >= static_cast<std::size_t>(room.fence - room.out)) return false;
-    }
-    std::memcpy(room.out, it.row, copy_least);
+    if (checked && kept >= static_cast<std::size_t>(fence - out)) return false;
+    std::memcpy(out, it.row, copy_least);
     if (kept > copy_least) [[unlikely]] {
       for (std::size_t i = copy_least; i < kept; i += copy_step) {
-        std::memcpy(room.out + i, it.row + i, copy_step);
+        std::memcpy(out + i, it.row + i, copy_step);
       }
     }
-    room.out[kept] = row_end;
-    room.out += kept + 1;
+    out[kept] = row_end;
+    out += kept + 1;
     ++non_empty;
     return true;
   };
@@ -110,18 +89,24 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
     p = clear = lines.begin();
     while (!at_end && !full && (lines.exhausted() || lines.end() - p >= window)) {
       const char* const end = lines.end();
-      if (*p == '\n' || *p == '\r') {  // a run of empty lines needs no search nor room
-        full = !step(static_cast<std::size_t>(end - p), true);
-        continue;
+      if (fence - out < window) {
+        // The text grows ahead of its rows, up to the limit, in steps short of the 2 KiB from
+        // which zeroing takes a slow-starting string instruction.
+        const auto written = static_cast<std::size_t>(out - text.data());
+        const std::size_t want = std::min(written + window, max_text) + copy_least;
+        if (text.size() < want) {
+          text.resize(std::max(std::min(text.size() + 2000, text.capacity()), want));
+        }
+        out = text.data() + written;
+        fence = text.data() + std::min(max_text, text.size() - copy_least);
       }
       if (clear <= p) {
         const void* z = std::memchr(p, '\0', static_cast<std::size_t>(end - p));
         clear = z != nullptr ? static_cast<const char*>(z) : end;
       }
-      if (room.fence - room.out < window) room = make_room(text, room.out, window, max_text);
-      // Iterations short of the view's end, the next zero byte and the text's fence need no
-      // checks: an iteration writes fewer bytes than it reads.
-      const auto reach = std::min({end - p, clear - p, room.fence - room.out});
+      // Iterations short of the view's end, the next zero byte and the fence need no checks:
+      // an iteration writes fewer bytes than it reads.
+      const auto reach = std::min({end - p, clear - p, fence - out});
       if (reach < window) {
         full = !step(static_cast<std::size_t>(end - p), true);
         continue;
@@ -131,7 +116,7 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
     }
     lines.consume_to(p, at_end);
   }
-  text.resize(static_cast<std::size_t>(room.out - text.data()));
+  text.resize(static_cast<std::size_t>(out - text.data()));
   table.rows += rows;
   table.non_empty += non_empty;
   table.chars += text.size() - non_empty;

@@ -10,6 +10,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <bit>
 #endif
 
@@ -45,40 +46,21 @@ inline std::size_t find_line_feed(const char* p, std::size_t n) {
 
 // How many of the first `n` bytes at `p` follow the pattern a b a b ... from its start.
 inline std::size_t pattern_run(const char* p, std::size_t n, char a, char b) {
-  const auto pair = [](char first, char second) {
-    return _mm_set1_epi16(static_cast<short>(static_cast<unsigned char>(first) |
-                                             static_cast<unsigned char>(second) << 8));
+  const __m128i pattern = _mm_set1_epi16(static_cast<short>(
+      static_cast<unsigned char>(a) | static_cast<unsigned>(static_cast<unsigned char>(b)) << 8));
+  const auto same = [&](std::size_t at) { return _mm_cmpeq_epi8(simd::load(p + at), pattern); };
+  // A whole block a step while all of it matches: one mask for its sixteen-byte comparisons.
+  constexpr std::size_t block = 256;
+  const auto block_matches = [&](std::size_t at) {
+    __m128i all = same(at);
+    for (std::size_t k = 16; k < block; k += 16) all = _mm_and_si128(all, same(at + k));
+    return _mm_movemask_epi8(all) == 0xFFFF;
   };
-  const __m128i pattern = pair(a, b);
-  // The first sixteen bytes exactly, then from the next aligned address on.
   std::size_t i = 0;
-  if (const unsigned miss = ~simd::equal_bits(simd::load(p), pattern) & 0xFFFFU; miss != 0) {
-    const std::size_t at = static_cast<unsigned>(std::countr_zero(miss));
-    return at < n ? at : n;
-  }
-  i = 16 - (reinterpret_cast<std::uintptr_t>(p) & 15);
-  const __m128i phase = (i & 1) != 0 ? pair(b, a) : pattern;
-  // 256 bytes a step while they all match: byte for byte, the OR and the AND of sixteen
-  // aligned blocks both equal the pattern only when every block does.
-  for (; i + 256 <= n; i += 256) {
-    const auto* block = reinterpret_cast<const __m128i*>(p + i);
-    __m128i any = _mm_load_si128(block);
-    __m128i all = any;
-    for (int k = 1; k < 16; ++k) {
-      any = _mm_or_si128(any, _mm_load_si128(block + k));
-      all = _mm_and_si128(all, _mm_load_si128(block + k));
-    }
-    if (_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(any, phase), _mm_cmpeq_epi8(all, phase))) !=
-        0xFFFF) {
-      break;
-    }
-  }
+  while (i + block <= n && block_matches(i)) i += block;
   for (; i < n; i += 16) {
-    const unsigned miss = ~simd::equal_bits(simd::load(p + i), phase) & 0xFFFFU;
-    if (miss != 0) {
-      const std::size_t at = i + static_cast<unsigned>(std::countr_zero(miss));
-      return at < n ? at : n;
-    }
+    const unsigned miss = ~static_cast<unsigned>(_mm_movemask_epi8(same(i))) & 0xFFFFU;
+    if (miss != 0) return std::min(i + static_cast<unsigned>(std::countr_zero(miss)), n);
   }
   return n;
 }
