@@ -16,18 +16,18 @@ constexpr std::ptrdiff_t check_step = 8 * 1024;
 
 }  // namespace
 
-// The buffer's first byte is the zero byte before a view moved to the front.
 line_source::line_source(byte_source& in)
     : in_(in), buffer_(new char[1 + capacity + slack]), pos_(buffer_.get() + 1) {
   std::memset(buffer_.get(), 0, 1 + slack);
   end_ = read_end_ = pos_;
 }
 
+// The unread bytes move to the front of the buffer before a read, so a window always fits.
 void line_source::fill() {
-  if (static_cast<std::size_t>(end_ - pos_) >= window) return;
-  char* const base = buffer_.get() + 1;
-  if (static_cast<std::size_t>(read_end_ - pos_) < window && !done_) {
-    const std::ptrdiff_t in_view = end_ - pos_;
+  constexpr auto window_bytes = static_cast<std::ptrdiff_t>(window);
+  if (whole(pos_)) return;
+  if (read_end_ - pos_ < window_bytes && !done_) {
+    char* const base = buffer_.get() + 1;
     auto len = static_cast<std::size_t>(read_end_ - pos_);
     std::memmove(base, pos_, len);
     while (!done_ && len < window) {
@@ -37,24 +37,24 @@ void line_source::fill() {
       len += done_ ? 0 : static_cast<std::size_t>(got);
     }
     std::memset(base + len, 0, slack);
+    end_ = base + (end_ - pos_);
     pos_ = base;
-    end_ = base + in_view;
     read_end_ = base + len;
   }
-  const char* const stop =
-      read_end_ - end_ > check_step + std::ptrdiff_t{window} ? end_ + check_step : read_end_;
-  const auto* z = static_cast<const char*>(std::memchr(end_, 0x1A, std::size_t(stop - end_)));
+  char* const stop = read_end_ - end_ > check_step + window_bytes ? end_ + check_step : read_end_;
+  char* const z =
+      static_cast<char*>(std::memchr(end_, 0x1A, static_cast<std::size_t>(stop - end_)));
   end_ = z != nullptr ? z : stop;
   if (z != nullptr) {
     done_ = true;
     read_end_ = z;
-    std::memset(base + (z - base), 0, slack);
+    std::memset(z, 0, slack);
   }
 }
 
-std::size_t line_source::pattern_run(const char* p, char a, char b) {
-  const std::size_t n = hexreader::pattern_run(p, static_cast<std::size_t>(read_end_ - p), a, b);
-  end_ = std::max(end_, p + n);
+std::size_t line_source::run(const char* p, char a, char b) {
+  const std::size_t n = scan::find(p, static_cast<std::size_t>(read_end_ - p), a, b, false);
+  end_ += std::max(std::ptrdiff_t{0}, p + n - end_);
   return n;
 }
 
@@ -65,7 +65,7 @@ std::size_t line_source::read_line(char* out, std::size_t max) {
     fill();
     const std::size_t limit = std::min(max - taken, window - 1);
     const line_read r = bounded_read(pos_, static_cast<std::size_t>(end_ - pos_), limit,
-                                     find_line_feed(pos_, limit + 1));
+                                     scan::line_feed(pos_, limit + 1));
     std::memcpy(out + taken, pos_, r.length);
     taken += r.length;
     consume_to(pos_ + r.consumed, r.at_end);

@@ -15,17 +15,15 @@ struct line_read {
   bool at_end;  // it ran into the end of the input
 };
 
-// The bounded read of at most `limit` characters from the `avail` bytes at `p`, the first line
-// feed at `lf`: `avail` holds limit + 1 bytes or all that is left, `lf` is past `limit` if none
-// comes by then. A CR LF is one line end, even with its CR the last character the limit allows;
-// no read starts inside one, so the byte before `p` may be looked at.
+// The bounded read of at most `limit` characters from the `avail` bytes at `p`, whose first
+// line feed is `lf`, past `limit` if none comes by then. A CR LF is one line end, even with its
+// CR the last character the limit allows; no read starts inside one, so p[-1] may be read.
 inline line_read bounded_read(const char* p, std::size_t avail, std::size_t limit, std::size_t lf) {
   if (lf < limit || (lf == limit && p[static_cast<std::ptrdiff_t>(lf) - 1] == '\r')) {
     const bool cr = p[static_cast<std::ptrdiff_t>(lf) - 1] == '\r';
     return {lf - cr, lf + 1, false};
   }
-  if (avail < limit) return {avail, avail, true};
-  return {limit, limit, false};
+  return avail < limit ? line_read{avail, avail, true} : line_read{limit, limit, false};
 }
 
 // The input as a Windows text stream on every platform: CR LF is one line feed, a lone CR an
@@ -36,35 +34,33 @@ class line_source {
   static constexpr std::size_t window = 9 + 2 + 100 + 2;
 
   explicit line_source(byte_source& in);
-
   // bounded_read with `max` as its limit, the characters copied to `out`; none once ended.
   std::size_t read_line(char* out, std::size_t max);
   bool at_end() const { return at_end_; }
   bool read_failed() const { return at_end_ && failed_; }  // rather than over
 
-  // Brings at least `window` unread bytes into view, or all there are. Searches may look at
-  // the byte before the view and `window` + 15 bytes past it: bytes not yet in view, or zeros.
+  // Brings `window` unread bytes into view, or all there are. The byte before the view and
+  // `window` + 15 bytes past it may be read: bytes not yet in view, or zeros.
   void fill();
   const char* begin() const { return pos_; }
   const char* end() const { return end_; }
-  bool exhausted() const { return done_ && end_ == read_end_; }
+  // Whether the view holds all that an iteration at `p` may look at.
+  bool whole(const char* p) const { return end_ - p >= std::ptrdiff_t{window} || ended(); }
   void consume_to(const char* p, bool at_end) {
-    pos_ = p;
+    pos_ += p - pos_;
     at_end_ = at_end_ || at_end;
   }
-  // The run of a b a b ... at `p`, measured in one pass as far as bytes were read, which takes
-  // what it covers into view: neither byte is a Ctrl-Z.
-  std::size_t pattern_run(const char* p, char a, char b);
+  // The length of the run a b a b ... at `p` in all the bytes read, which it takes into view.
+  std::size_t run(const char* p, char a, char b);
 
  private:
+  bool ended() const { return done_ && end_ == read_end_; }  // no byte will come into view
   byte_source& in_;
-  std::unique_ptr<char[]> buffer_;
-  const char* pos_;
-  const char* end_;       // no Ctrl-Z comes before it
-  const char* read_end_;  // the bytes read end here, zero bytes behind them
-  bool done_ = false;     // nothing more will be read from `in_`
-  bool failed_ = false;
-  bool at_end_ = false;
+  std::unique_ptr<char[]> buffer_;  // a zero byte, then the bytes read, then zeros
+  char* pos_;
+  char* end_;                                            // no Ctrl-Z comes before it
+  char* read_end_;                                       // where the bytes read end
+  bool done_ = false, failed_ = false, at_end_ = false;  // done_: nothing more comes from `in_`
 };
 
 }  // namespace tarnwick::hexreader

@@ -14,26 +14,6 @@ constexpr std::size_t row_length = 100;
 constexpr std::size_t checksum_digits = 2;  // the record checksum, which ends every row
 // Rows are copied 32 bytes, then 16 at a time, past their ends: the text keeps room for that.
 constexpr std::size_t copy_least = 32;
-constexpr std::size_t copy_step = 16;
-
-// One read iteration: the row's characters, and where the next iteration begins.
-struct iteration {
-  const char* row;
-  std::size_t length;
-  const char* next;
-  bool at_end;
-};
-
-// The head read, then the row read, at `p`, whose first line feed within their reach is `lf`.
-inline iteration read_iteration(const char* p, std::size_t avail, std::size_t lf) {
-  const line_read head = bounded_read(p, avail, head_length, lf);
-  if (head.at_end) return {p, 0, p + head.consumed, true};
-  const char* const row = p + head.consumed;
-  // A head that met its line end leaves the row to be searched anew.
-  lf = head.consumed > head.length ? find_line_feed(row, row_length + 1) : lf - head.consumed;
-  const line_read text = bounded_read(row, avail - head.consumed, row_length, lf);
-  return {row, text.length, row + text.consumed, text.at_end};
-}
 
 }  // namespace
 
@@ -45,39 +25,41 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
   text.reserve(std::min(max_text, std::size_t{64} * 1024) + copy_least);
   char* out = text.data();  // where the next row goes
   char* fence = out;        // how far rows may reach: the limit, or a copy short of the end
-  std::uint64_t rows = 0;
-  std::uint64_t non_empty = 0;
-  bool full = false;
-  bool at_end = false;
+  std::uint64_t rows = 0, non_empty = 0;
+  bool full = false, at_end = false;
   const char* p = nullptr;
   const char* clear = nullptr;  // no zero byte comes between `p` and here
-  // One iteration at `p`; checked, it looks for a zero byte and the limit. False once full.
+  // One iteration at `p`, `avail` bytes in view; checked, it looks for a zero byte and the limit.
+  // False once full.
   const auto step = [&](std::size_t avail, bool checked) __attribute__((always_inline)) {
-    const std::size_t lf = find_line_feed(p, head_length + 1 + row_length);
+    const std::size_t lf = scan::line_feed(p, head_length + 1 + row_length);
     // Empty lines, all LF or all CR LF, go two to an iteration, its head and its row.
     if (lf <= 1 && (lf == 0 || p[0] == '\r')) {
-      const std::size_t pairs = lines.pattern_run(p, p[0], '\n') / (2 * lf + 2);
+      const std::size_t pairs = lines.run(p, p[0], '\n') / (2 * lf + 2);
       rows += pairs;
       p += pairs * (2 * lf + 2);
       if (pairs > 0) return true;
     }
-    const iteration it = read_iteration(p, avail, lf);
-    p = it.next;
-    at_end = it.at_end;
+    const line_read head = bounded_read(p, avail, head_length, lf);
+    const char* const row = p + head.consumed;
+    // A head that met its line end leaves the row to be searched anew.
+    const line_read r = bounded_read(
+        row, avail - head.consumed, row_length,
+        head.consumed > head.length ? scan::line_feed(row, row_length + 1) : lf - head.consumed);
+    p = row + r.consumed;
+    at_end = r.at_end;
     ++rows;
-    std::size_t len = it.length;
-    if (checked && it.row + len > clear) {  // a zero byte ends the row's text
-      const void* z = std::memchr(it.row, '\0', len);
-      if (z != nullptr) len = static_cast<std::size_t>(static_cast<const char*>(z) - it.row);
+    std::size_t len = r.length;
+    if (checked && row + len > clear) {  // a zero byte ends the row's text
+      const void* z = std::memchr(row, '\0', len);
+      if (z != nullptr) len = static_cast<std::size_t>(static_cast<const char*>(z) - row);
     }
     if (len <= checksum_digits) return true;
     const std::size_t kept = len - checksum_digits;
     if (checked && kept >= static_cast<std::size_t>(fence - out)) return false;
-    std::memcpy(out, it.row, copy_least);
+    std::memcpy(out, row, copy_least);
     if (kept > copy_least) [[unlikely]] {
-      for (std::size_t i = copy_least; i < kept; i += copy_step) {
-        std::memcpy(out + i, it.row + i, copy_step);
-      }
+      for (std::size_t i = copy_least; i < kept; i += 16) std::memcpy(out + i, row + i, 16);
     }
     out[kept] = row_end;
     out += kept + 1;
@@ -86,9 +68,7 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
   };
   while (!at_end && !full) {
     lines.fill();
-    p = clear = lines.begin();
-    while (!at_end && !full && (lines.exhausted() || lines.end() - p >= window)) {
-      const char* const end = lines.end();
+    for (p = clear = lines.begin(); !at_end && !full && lines.whole(p);) {
       if (fence - out < window) {
         // The text grows ahead of its rows, up to the limit, in steps short of the 2 KiB from
         // which zeroing takes a slow-starting string instruction.
@@ -101,18 +81,18 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
         fence = text.data() + std::min(max_text, text.size() - copy_least);
       }
       if (clear <= p) {
-        const void* z = std::memchr(p, '\0', static_cast<std::size_t>(end - p));
-        clear = z != nullptr ? static_cast<const char*>(z) : end;
+        const void* z = std::memchr(p, '\0', static_cast<std::size_t>(lines.end() - p));
+        clear = z != nullptr ? static_cast<const char*>(z) : lines.end();
       }
       // Iterations short of the view's end, the next zero byte and the fence need no checks:
       // an iteration writes fewer bytes than it reads.
-      const auto reach = std::min({end - p, clear - p, fence - out});
+      const auto reach = std::min({lines.end() - p, clear - p, fence - out});
       if (reach < window) {
-        full = !step(static_cast<std::size_t>(end - p), true);
+        full = !step(static_cast<std::size_t>(lines.end() - p), true);
         continue;
       }
-      const char* const last = p + (reach - window);
-      while (p <= last) step(window, false);
+      for (const char* const last = p + (reach - window); p <= last;)
+        step(line_source::window, false);
     }
     lines.consume_to(p, at_end);
   }

@@ -1,106 +1,72 @@
-// The reader's byte searches: sixteen bytes a step with SSE2 where the compiler targets it,
-// eight a step elsewhere. Each may read up to 15 bytes past the stretch it is given, so the
-// memory behind it must be allocated and initialised.
+// The reader's byte search: sixteen bytes a step with SSE2 where the compiler targets it, eight
+// elsewhere. It may read up to 15 bytes past the stretch it is given, which must be readable.
 #pragma once
-
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
-namespace tarnwick::hexreader {
+namespace tarnwick::hexreader::scan {
 
 #if defined(__SSE2__)
-
-namespace simd {
-
-inline __m128i load(const char* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+using lane = __m128i;
+constexpr int shift = 0;  // byte i of a lane is bit i << shift of its mask
+inline lane equal(lane x, lane y) {
+  return _mm_cmpeq_epi8(x, y);
 }
-
-// Bit i set where byte i of `a` equals byte i of `b`.
-inline unsigned equal_bits(__m128i a, __m128i b) {
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+inline std::uint64_t mask(lane x) {
+  return static_cast<unsigned>(_mm_movemask_epi8(x));
 }
-
-}  // namespace simd
-
-// The index of the first line feed in p[0, n), or n.
-inline std::size_t find_line_feed(const char* p, std::size_t n) {
-  const __m128i lf = _mm_set1_epi8('\n');
-  for (std::size_t i = 0; i < n; i += 16) {
-    const std::uint64_t bits = simd::equal_bits(simd::load(p + i), lf);
-    if (bits != 0) {
-      const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(bits));
-      return at < n ? at : n;
-    }
-  }
-  return n;
-}
-
-// How many of the first `n` bytes at `p` follow the pattern a b a b ... from its start.
-inline std::size_t pattern_run(const char* p, std::size_t n, char a, char b) {
-  const __m128i pattern = _mm_set1_epi16(static_cast<short>(
-      static_cast<unsigned char>(a) | static_cast<unsigned>(static_cast<unsigned char>(b)) << 8));
-  const auto same = [&](std::size_t at) { return _mm_cmpeq_epi8(simd::load(p + at), pattern); };
-  // A whole block a step while all of it matches: one mask for its sixteen-byte comparisons.
-  constexpr std::size_t block = 256;
-  const auto block_matches = [&](std::size_t at) {
-    __m128i all = same(at);
-    for (std::size_t k = 16; k < block; k += 16) all = _mm_and_si128(all, same(at + k));
-    return _mm_movemask_epi8(all) == 0xFFFF;
-  };
-  std::size_t i = 0;
-  while (i + block <= n && block_matches(i)) i += block;
-  for (; i < n; i += 16) {
-    const unsigned miss = ~static_cast<unsigned>(_mm_movemask_epi8(same(i))) & 0xFFFFU;
-    if (miss != 0) return std::min(i + static_cast<unsigned>(std::countr_zero(miss)), n);
-  }
-  return n;
-}
-
 #else
+using lane = std::uint64_t;
+constexpr int shift = 3;
+static_assert(std::endian::native == std::endian::little, "byte i at p is byte i of the lane");
+// The top bit of each byte where `x` and `y` agree: exact, as no byte's sum carries over.
+inline lane equal(lane x, lane y) {
+  x ^= y;
+  return ~(((x & 0x7F7F7F7F7F7F7F7FU) + 0x7F7F7F7F7F7F7F7FU) | x) & 0x8080808080808080U;
+}
+inline std::uint64_t mask(lane x) {
+  return x;
+}
+#endif
+constexpr std::size_t width = sizeof(lane);
+constexpr std::uint64_t all = width == 16 ? 0xFFFF : 0x8080808080808080U;
 
-namespace word {
-
-inline std::uint64_t load(const char* p) {
-  std::uint64_t w = 0;
-  std::memcpy(&w, p, sizeof w);
-  return w;
+inline lane load(const char* p) {
+  lane x;
+  std::memcpy(&x, p, sizeof x);
+  return x;
 }
 
-}  // namespace word
-
-// The index of the first line feed in p[0, n), or n.
-inline std::size_t find_line_feed(const char* p, std::size_t n) {
-  for (std::size_t i = 0; i < n; i += 8) {
-    const std::uint64_t w = word::load(p + i) ^ 0x0A0A0A0A0A0A0A0AU;
-    // Some byte of `w` is zero: exact as a test in either byte order, since with no zero
-    // byte nothing borrows.
-    if (((w - 0x0101010101010101U) & ~w & 0x8080808080808080U) != 0) {
-      while (p[i] != '\n') ++i;
-      return i < n ? i : n;
-    }
+// The index of the first byte in p[0, n) that is (`equal_stops`) or is not the byte of the
+// pattern a b a b ... at its place, or n.
+inline std::size_t find(const char* p, std::size_t n, char a, char b, bool equal_stops) {
+  char pair[width];
+  for (std::size_t k = 0; k < width; ++k) pair[k] = k % 2 == 0 ? a : b;
+  const lane pattern = load(pair);
+  std::size_t i = 0;
+  // Runs are long: sixteen lanes a step while all of them match.
+  for (; !equal_stops && i + 16 * width <= n; i += 16 * width) {
+    lane m = equal(load(p + i), pattern);
+    for (std::size_t k = width; k < 16 * width; k += width) m &= equal(load(p + i + k), pattern);
+    if (mask(m) != all) break;
+  }
+  for (; i < n; i += width) {
+    const std::uint64_t hits = mask(equal(load(p + i), pattern)) ^ (equal_stops ? 0 : all);
+    if (hits != 0)
+      return std::min(i + (static_cast<std::size_t>(std::countr_zero(hits)) >> shift), n);
   }
   return n;
 }
 
-// How many of the first `n` bytes at `p` follow the pattern a b a b ... from its start.
-inline std::size_t pattern_run(const char* p, std::size_t n, char a, char b) {
-  const char pair_bytes[8] = {a, b, a, b, a, b, a, b};
-  const std::uint64_t pattern = word::load(pair_bytes);
-  std::size_t i = 0;
-  while (i + 8 <= n && word::load(p + i) == pattern) i += 8;
-  while (i < n && p[i] == ((i & 1) == 0 ? a : b)) ++i;
-  return i;
+inline std::size_t line_feed(const char* p, std::size_t n) {
+  return find(p, n, '\n', '\n', true);
 }
 
-#endif
-
-}  // namespace tarnwick::hexreader
+}  // namespace tarnwick::hexreader::scan

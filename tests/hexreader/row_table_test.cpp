@@ -108,7 +108,24 @@ INSTANTIATE_TEST_SUITE_P(
         rows_case{"every record type gives its data",
                   ":020000040800F2\n:0400000500000000F7\n" + eof_rec + "\n",
                   4,
-                  {"0800", "00000000"}}),
+                  {"0800", "00000000"}},
+        // At the edges of the reader's view: the widest iteration, 111 bytes; a Ctrl-Z that
+        // ends a run measured past the bytes checked for one; a run of CR LF across a refill,
+        // one line end left over for the next record's head.
+        rows_case{"widest iteration",
+                  "12345678\r\n" + data100.substr(0, 99) + "\r\n",
+                  2,
+                  {data100.substr(0, 97)}},
+        rows_case{
+            "ctrl-z ends a long run", std::string(20001, '\n') + "\x1A" + rec3 + "\n", 10001, {}},
+        rows_case{"crlf run across a refill",
+                  [] {
+                    std::string s;
+                    for (int i = 0; i < 40001; ++i) s += "\r\n";
+                    return s + rec3 + "\r\n";
+                  }(),
+                  20002,
+                  {":03000000010203"}}),
     [](const auto& info) {
       std::string name = info.param.what;
       for (char& ch : name) {
