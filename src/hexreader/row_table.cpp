@@ -91,8 +91,8 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
         full = !step(static_cast<std::size_t>(lines.end() - p), true);
         continue;
       }
-      for (const char* const last = p + (reach - window); p <= last;)
-        step(line_source::window, false);
+      const char* const last = p + (reach - window);
+      while (p <= last) step(line_source::window, false);
     }
     lines.consume_to(p, at_end);
   }
