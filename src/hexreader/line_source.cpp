@@ -12,7 +12,7 @@ constexpr std::size_t capacity = std::size_t{64} * 1024;
 constexpr std::size_t slack = line_source::window + 15;
 // Ctrl-Z is looked for this far ahead of the reads, so that a run of line ends, measured in a
 // pass of its own, is mostly not looked at twice.
-constexpr std::ptrdiff_t check_step = 8 * 1024;
+constexpr std::ptrdiff_t check_step = std::ptrdiff_t{8} * 1024;
 
 }  // namespace
 

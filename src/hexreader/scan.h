@@ -47,7 +47,7 @@ inline lane load(const char* p) {
 // The index of the first byte in p[0, n) that is (`equal_stops`) or is not the byte of the
 // pattern a b a b ... at its place, or n.
 inline std::size_t find(const char* p, std::size_t n, char a, char b, bool equal_stops) {
-  char pair[width];
+  char pair[width] = {};
   for (std::size_t k = 0; k < width; ++k) pair[k] = k % 2 == 0 ? a : b;
   const lane pattern = load(pair);
   std::size_t i = 0;
