@@ -25,13 +25,15 @@ inline std::uint64_t mask(lane x) {
 #else
 using lane = std::uint64_t;
 constexpr int shift = 3;
-static_assert(std::endian::native == std::endian::little, "byte i at p is byte i of the lane");
 // The top bit of each byte where `x` and `y` agree: exact, as no byte's sum carries over.
 inline lane equal(lane x, lane y) {
   x ^= y;
   return ~(((x & 0x7F7F7F7F7F7F7F7FU) + 0x7F7F7F7F7F7F7F7FU) | x) & 0x8080808080808080U;
 }
+// Byte i of a lane is counted from its low end, so on a big-endian machine the lowest
+// address is the highest byte.
 inline std::uint64_t mask(lane x) {
+  if constexpr (std::endian::native == std::endian::big) return __builtin_bswap64(x);
   return x;
 }
 #endif
