@@ -4,111 +4,103 @@
 #include <cstring>
 
 #include "hexreader/line_source.h"
+#include "hexreader/scan.h"
 
 namespace tarnwick::hexreader {
 namespace {
 
-// The two bounded reads of one row: the record head, then the data text.
 constexpr std::size_t head_length = 9;
 constexpr std::size_t row_length = 100;
-// Digits of the record checksum that end every data text.
-constexpr std::size_t checksum_digits = 2;
-// Bytes one iteration may look at: a head, a row and their line ends, each CR LF at most.
-constexpr std::size_t iteration_span = head_length + 2 + row_length + 2;
-
-// Fills the table row by row. The row count lives here, not in the table, so the scanning
-// loop keeps it in a register; the table gets it when the reading ends.
-class row_builder {
- public:
-  row_builder(row_table& table, std::size_t max_text, char row_end)
-      : table_(table), max_text_(max_text), row_end_(row_end) {
-    // Room for a typical program at once: growing the text would copy it over and over.
-    table.text.reserve(std::min(max_text, std::size_t{64} * 1024));
-  }
-  row_builder(const row_builder&) = delete;
-  row_builder& operator=(const row_builder&) = delete;
-  ~row_builder() { table_.rows += rows_; }
-
-  // Counts a row that is empty as read.
-  void add_empty() { ++rows_; }
-
-  // Adds one row read as `len` characters at `row`, where no zero byte comes before
-  // `first_zero`. False if the text would pass the limit.
-  bool add(const char* row, std::size_t len, const char* first_zero) {
-    ++rows_;
-    if (len <= checksum_digits) return true;
-    const std::size_t m = row + len > first_zero
-                              ? static_cast<std::size_t>(std::find(row, row + len, '\0') - row)
-                              : len;
-    if (m <= checksum_digits) return true;
-    const std::size_t kept = m - checksum_digits;
-    if (table_.text.size() + kept + 1 > max_text_) return false;
-    table_.text.append(row, kept);
-    table_.text.push_back(row_end_);
-    ++table_.non_empty;
-    table_.chars += kept;
-    return true;
-  }
-
- private:
-  row_table& table_;
-  std::size_t max_text_;
-  char row_end_;
-  std::uint64_t rows_ = 0;
-};
+constexpr std::size_t checksum_digits = 2;  // the record checksum, which ends every row
+// Rows are copied 32 bytes, then 16 at a time, past their ends: the text keeps room for that.
+constexpr std::size_t copy_least = 32;
 
 }  // namespace
 
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end) {
+  constexpr auto window = static_cast<std::ptrdiff_t>(line_source::window);
   line_source lines(in);
-  row_builder rows(table, max_text, row_end);
-  char head[head_length];
-  char row[row_length];
-  while (!lines.at_end()) {
-    // Iterations lying wholly inside the block read so far are scanned in place, by the
-    // same rules as line_source::read_line: a CR LF is one line end.
-    const std::string_view block = lines.buffered();
-    if (block.size() > iteration_span) {
-      const char* p = block.data();
-      const char* const stop = p + block.size() - iteration_span;
-      const char* const first_zero = lines.first_zero();
-      while (p < stop) {
-        for (const char* const head_end = p + head_length; p != head_end; ++p) {
-          if (*p == '\n') {
-            ++p;
-            break;
-          }
-          if (*p == '\r' && p[1] == '\n') {
-            p += 2;
-            break;
-          }
-        }
-        if (*p == '\n') {
-          ++p;
-          rows.add_empty();
-          continue;
-        }
-        const char* const row = p;
-        std::size_t len = row_length;
-        if (const auto* lf = static_cast<const char*>(std::memchr(p, '\n', row_length))) {
-          len = static_cast<std::size_t>(lf - p);
-          if (row[len - 1] == '\r') --len;
-          p = lf + 1;
-        } else if (p[row_length - 1] == '\r' && p[row_length] == '\n') {
-          len = row_length - 1;
-          p += row_length + 1;
-        } else {
-          p += row_length;
-        }
-        if (!rows.add(row, len, first_zero)) return read_status::too_large;
-      }
-      lines.consume(static_cast<std::size_t>(p - block.data()));
+  std::string& text = table.text;
+  // Room for a typical program at once: growing the text would copy it over and over.
+  text.reserve(std::min(max_text, std::size_t{64} * 1024) + copy_least);
+  char* out = text.data();  // where the next row goes
+  char* fence = out;        // how far rows may reach: the limit, or a copy short of the end
+  std::uint64_t rows = 0, non_empty = 0;
+  bool full = false, at_end = false;
+  const char* p = nullptr;
+  const char* clear = nullptr;  // no zero byte comes between `p` and here
+  // One iteration at `p`, `avail` bytes in view; checked, it looks for a zero byte and the limit.
+  // False once full.
+  const auto step = [&](std::size_t avail, bool checked) __attribute__((always_inline)) {
+    const std::size_t lf = scan::line_feed(p, head_length + 1 + row_length);
+    // Empty lines, all LF or all CR LF, go two to an iteration, its head and its row.
+    if (lf <= 1 && (lf == 0 || p[0] == '\r')) {
+      const std::size_t pairs = lines.run(p, p[0], '\n') / (2 * lf + 2);
+      rows += pairs;
+      p += pairs * (2 * lf + 2);
+      if (pairs > 0) return true;
     }
-    // Near the end of the block, one iteration through the general reads, which refill it.
-    lines.read_line(head, head_length);
-    const std::size_t taken = lines.read_line(row, row_length);
-    if (!rows.add(row, taken, row)) return read_status::too_large;
+    const line_read head = bounded_read(p, avail, head_length, lf);
+    const char* const row = p + head.consumed;
+    // A head that met its line end leaves the row to be searched anew.
+    const line_read r = bounded_read(
+        row, avail - head.consumed, row_length,
+        head.consumed > head.length ? scan::line_feed(row, row_length + 1) : lf - head.consumed);
+    p = row + r.consumed;
+    at_end = r.at_end;
+    ++rows;
+    std::size_t len = r.length;
+    if (checked && row + len > clear) {  // a zero byte ends the row's text
+      const void* z = std::memchr(row, '\0', len);
+      if (z != nullptr) len = static_cast<std::size_t>(static_cast<const char*>(z) - row);
+    }
+    if (len <= checksum_digits) return true;
+    const std::size_t kept = len - checksum_digits;
+    if (checked && kept >= static_cast<std::size_t>(fence - out)) return false;
+    std::memcpy(out, row, copy_least);
+    if (kept > copy_least) [[unlikely]] {
+      for (std::size_t i = copy_least; i < kept; i += 16) std::memcpy(out + i, row + i, 16);
+    }
+    out[kept] = row_end;
+    out += kept + 1;
+    ++non_empty;
+    return true;
+  };
+  while (!at_end && !full) {
+    lines.fill();
+    for (p = clear = lines.begin(); !at_end && !full && lines.whole(p);) {
+      if (fence - out < window) {
+        // The text grows ahead of its rows, up to the limit, in steps short of the 2 KiB from
+        // which zeroing takes a slow-starting string instruction.
+        const auto written = static_cast<std::size_t>(out - text.data());
+        const std::size_t want = std::min(written + window, max_text) + copy_least;
+        if (text.size() < want) {
+          text.resize(std::max(std::min(text.size() + 2000, text.capacity()), want));
+        }
+        out = text.data() + written;
+        fence = text.data() + std::min(max_text, text.size() - copy_least);
+      }
+      if (clear <= p) {
+        const void* z = std::memchr(p, '\0', static_cast<std::size_t>(lines.end() - p));
+        clear = z != nullptr ? static_cast<const char*>(z) : lines.end();
+      }
+      // Iterations short of the view's end, the next zero byte and the fence need no checks:
+      // an iteration writes fewer bytes than it reads.
+      const auto reach = std::min({lines.end() - p, clear - p, fence - out});
+      if (reach < window) {
+        full = !step(static_cast<std::size_t>(lines.end() - p), true);
+        continue;
+      }
+      const char* const last = p + (reach - window);
+      while (p <= last) step(line_source::window, false);
+    }
+    lines.consume_to(p, at_end);
   }
+  text.resize(static_cast<std::size_t>(out - text.data()));
+  table.rows += rows;
+  table.non_empty += non_empty;
+  table.chars += text.size() - non_empty;
+  if (full) return read_status::too_large;
   return lines.read_failed() ? read_status::read_error : read_status::ok;
 }
 

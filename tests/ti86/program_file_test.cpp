@@ -81,6 +81,9 @@ TEST(write_program, length_fields_agree_with_the_bytes) {
     EXPECT_EQ(v, p + 2);
     EXPECT_EQ(p, d - 18);
     EXPECT_EQ(p, program_length(c.table));
+    unsigned sum = 0;
+    for (std::size_t i = 55; i + 2 < file.size(); ++i) sum += static_cast<unsigned char>(file[i]);
+    EXPECT_EQ(get_word(&file[file.size() - 2]), sum & 0xFFFF);
   }
 }
 
