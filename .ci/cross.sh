@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
 # The whole suite on other architectures: cross-built with Debian's compilers for aarch64 (ARM)
-# and s390x (big-endian), with GoogleTest built for each as windows.sh builds it for mingw, and
-# run under qemu-user. Needs root for apt-get and binfmt_misc on a fresh Debian 12 machine.
+# and s390x (big-endian), with GoogleTest built for each, and run under qemu-user. Needs root for apt-get and binfmt_misc on a fresh Debian 12 machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-export DEBIAN_FRONTEND=noninteractive
-apt-get update || echo "apt-get update failed; installing from the package lists at hand"
 source .ci/packages.sh
-list=$(packages cross)
-read -ra names <<<"$list"
-# Waits for another apt-get on the machine rather than failing.
-apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${names[@]}"
+install_packages cross
 
 # The tests that start the built program need the kernel to hand it to qemu by itself.
 binfmt_ready() {
@@ -26,17 +20,12 @@ binfmt_ready() {
 
 for arch in aarch64 s390x; do
   build=build-$arch
-  toolchain=$PWD/cmake/$arch-linux-gnu.cmake
-  gtest_prefix=$PWD/$build/googletest/install
   echo "== $arch"
-  if [[ ! -f $gtest_prefix/lib/cmake/GTest/GTestConfig.cmake ]]; then
-    cmake -S /usr/src/googletest -B "$build/googletest" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$gtest_prefix" -DBUILD_GMOCK=OFF
-    cmake --build "$build/googletest" -j2
-    cmake --install "$build/googletest"
-  fi
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTARNWICK_WERROR=ON \
-    -DTARNWICK_TESTS=ON -DGTest_DIR="$gtest_prefix/lib/cmake/GTest"
+  # GoogleTest is built for the architecture with the suite, from Debian's copy of its
+  # sources, by the same fetch path a machine without GoogleTest takes.
+  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$arch-linux-gnu.cmake" \
+    -DTARNWICK_WERROR=ON -DTARNWICK_TESTS=ON -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+    -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest
   cmake --build "$build" -j2
   if binfmt_ready "$arch"; then
     ctest --test-dir "$build" --output-on-failure --no-tests=error -j2

@@ -5,6 +5,7 @@
 # Take the list in an assignment of its own, which set -e stops at, not inside the install
 # command, where a failure would go unseen:
 #   source .ci/packages.sh; list=$(packages ci tests); read -ra names <<<"$list"
+# `install_packages GROUP...` installs them (as root), as every CI script does.
 
 # The list beside this file, wherever the caller stands.
 tarnwick_packages_file=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/packages
@@ -33,4 +34,16 @@ packages() {
     ((found > 0)) || { echo "packages: $tarnwick_packages_file lists no package for the group '$want'" >&2; return 1; }
   done
   echo "${out[*]}"
+}
+
+# Installs the named groups' packages, after an update whose failure leaves the package lists
+# at hand to install from, and waits for another apt-get on the machine rather than failing.
+install_packages() {
+  local list
+  list=$(packages "$@") || return 1
+  local -a names
+  read -ra names <<<"$list"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update || echo "apt-get update failed; installing from the package lists at hand"
+  apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${names[@]}"
 }

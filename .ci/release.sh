@@ -12,13 +12,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-export DEBIAN_FRONTEND=noninteractive
-apt-get update || echo "apt-get update failed; installing from the package lists at hand"
 source .ci/packages.sh
-list=$(packages release)
-read -ra names <<<"$list"
-# Waits for another apt-get on the machine rather than failing.
-apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${names[@]}"
+install_packages release
 
 # What would differ between two builds is pinned: every time is the last commit's, the
 # build's folder stays out of what is compiled, programs carry no build ID, and the locale,
@@ -64,6 +59,11 @@ archive() {
   )
 }
 
+# What runs a Linux program of the architecture here: nothing for x86-64, else qemu.
+emulator() {
+  if [[ $1 != x86_64 ]]; then echo "qemu-$1-static"; fi
+}
+
 # Linux, for the build machine (x86-64) and for ARM: the tarball and the Debian package.
 linux() {
   local arch=$1 deb_arch=$2
@@ -81,8 +81,7 @@ linux() {
   archive "tarnwick-$version-linux-$arch" tar
   # package.sh makes the package and checks it, lintian included; the emulator runs an ARM
   # program where the kernel does not hand it to qemu by itself.
-  TARNWICK_PACKAGE_BUILD=$b TARNWICK_PACKAGE_EMULATOR=$([[ $arch == x86_64 ]] || echo "qemu-$arch-static") \
-    bash .ci/package.sh
+  TARNWICK_PACKAGE_BUILD=$b TARNWICK_PACKAGE_EMULATOR=$(emulator "$arch") bash .ci/package.sh
   cp "$b/package/tarnwick_${version}_$deb_arch.deb" "$dist/"
 }
 linux x86_64 amd64
@@ -108,9 +107,8 @@ for arch in x86_64 aarch64; do
   mkdir -p "$check/$arch"
   tar -xzf "$dist/tarnwick-$version-linux-$arch.tar.gz" -C "$check/$arch"
   cp examples/hello.hex "$check/$arch/"
-  run=()
-  [[ $arch == x86_64 ]] || run=("qemu-$arch-static")
-  (cd "$check/$arch" && "${run[@]}" "tarnwick-$version-linux-$arch/tarnwick" hello.hex >/dev/null)
+  emu=$(emulator "$arch")
+  (cd "$check/$arch" && ${emu:+"$emu"} "tarnwick-$version-linux-$arch/tarnwick" hello.hex >/dev/null)
 done
 if ! cmp -n 11 "$check"/{x86_64,aarch64}/hello.86p || ! cmp -i 35 "$check"/{x86_64,aarch64}/hello.86p; then
   echo "release.sh: the aarch64 program's hello.86p differs from the x86-64 program's" >&2

@@ -4,14 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-export DEBIAN_FRONTEND=noninteractive
 # The list is the web group of .ci/packages.
 source .ci/packages.sh
-list=$(packages web)
-read -ra names <<<"$list"
-apt-get update || echo "apt-get update failed; installing from the package lists at hand"
-# Waits for another apt-get on the machine rather than failing.
-apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${names[@]}"
+install_packages web
 
 # The native program the page is compared with.
 cmake -S . -B build-web-native -DTARNWICK_WERROR=ON

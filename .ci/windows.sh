@@ -6,14 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-export DEBIAN_FRONTEND=noninteractive
 # The list is the windows group of .ci/packages.
 source .ci/packages.sh
-list=$(packages windows)
-read -ra names <<<"$list"
-apt-get update || echo "apt-get update failed; installing from the package lists at hand"
-# Waits for another apt-get on the machine rather than failing.
-apt-get install -y --no-install-recommends -o DPkg::Lock::Timeout=600 "${names[@]}"
+install_packages windows
 
 build="build-win"
 toolchain=$PWD/cmake/mingw-w64.cmake

@@ -48,8 +48,10 @@ if(NOT FETCHCONTENT_SOURCE_DIR_GOOGLETEST)
   endif()
 endif()
 
-# GoogleTest's own install rules stay out of tarnwick's.
+# GoogleTest's own install rules stay out of tarnwick's, and GoogleMock, which no test uses,
+# is not built.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 FetchContent_Declare(googletest
   URL ${tarnwick_gtest_archive}
   URL_HASH SHA256=${tarnwick_gtest_sha256})
