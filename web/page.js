@@ -86,7 +86,9 @@ function show(item, name, r, mark) {
     element('p', 'program', `Program: ${r.programLength} of ${r.maxProgramLength} bytes `, meter));
   if (r.warning) {
     item.classList.add('warned');
-    item.append(element('p', 'warning', ...withName(r.warning, r.shownName, mark)));
+    for (const line of r.warning.split('\n')) {
+      item.append(element('p', 'warning', ...withName(line, r.shownName, mark)));
+    }
   }
   const first = outputs.get(r.outputName);
   if (first === undefined) {

@@ -144,7 +144,7 @@ class line_reader {
         lane ok;
         const lane last = hex_lane(e - 16, ok);
         valid = _mm_and_si128(valid, ok);
-        sum = _mm_add_epi8(sum, _mm_and_si128(last, load(tail + digits - k)));
+        sum = _mm_add_epi8(sum, _mm_and_si128(last, load(tail + (digits - k))));
       }
       const lane bytes =
           _mm_and_si128(_mm_add_epi16(_mm_slli_epi16(sum, 4), _mm_srli_epi16(sum, 8)), low);
