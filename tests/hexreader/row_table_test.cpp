@@ -238,14 +238,16 @@ TEST(read_rows, limit_is_inclusive) {
 
 TEST(read_rows, too_large_stops_before_the_rest_is_read) {
   // The source fails after its data: reading on past the limit would report that instead.
-  testing::failing_source in(many_records(10));
+  const std::string input = many_records(10);
+  testing::failing_source in(input);
   row_table table;
   EXPECT_EQ(read_rows(in, table, std::size_t{5} * 33, '\0'), read_status::too_large);
   EXPECT_EQ(table.non_empty, 5U);
 }
 
 TEST(read_rows, read_error_is_reported) {
-  testing::failing_source in(rec16 + "\n" + rec16.substr(0, 20));
+  const std::string input = rec16 + "\n" + rec16.substr(0, 20);
+  testing::failing_source in(input);
   row_table table;
   EXPECT_EQ(read_rows(in, table, 1 << 20, '\0'), read_status::read_error);
 }
