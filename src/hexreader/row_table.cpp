@@ -22,14 +22,15 @@ constexpr std::size_t slack = 64;
 // without a bounds check.
 constexpr std::size_t read_slack = 1024;
 
-// The value of each byte as a hex digit, or -1.
-constexpr std::array<signed char, 256> hex_values = [] {
-  std::array<signed char, 256> v{};
-  for (int c = 0; c < 256; ++c) {
-    v[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
-           : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
-           : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
-                                  : -1;
+// The value of each byte as a hex digit, or 0xFF.
+constexpr std::array<unsigned char, 256> hex_values = [] {
+  std::array<unsigned char, 256> v{};
+  for (unsigned c = 0; c < 256; ++c) {
+    const unsigned value = c >= '0' && c <= '9'   ? c - '0'
+                           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                  : 0xFF;
+    v[c] = static_cast<unsigned char>(value);
   }
   return v;
 }();
@@ -282,9 +283,9 @@ class line_reader {
         static_cast<std::size_t>(std::min<std::uint64_t>((length - 1) / 2, 260));
     std::size_t pairs = 0;
     for (; pairs < most; ++pairs) {
-      const int high = hex_values[static_cast<unsigned char>(s[1 + 2 * pairs])];
-      const int low = hex_values[static_cast<unsigned char>(s[2 + 2 * pairs])];
-      if (high < 0 || low < 0) break;
+      const unsigned high = hex_values[static_cast<unsigned char>(s[1 + 2 * pairs])];
+      const unsigned low = hex_values[static_cast<unsigned char>(s[2 + 2 * pairs])];
+      if (high > 15 || low > 15) break;
       bytes[pairs] = static_cast<unsigned char>(high << 4 | low);
     }
     head = pairs >= 4;

@@ -14,9 +14,9 @@ namespace tarnwick {
 namespace {
 
 using testing::converted;
+using testing::file16;
 using testing::list_dir;
 using testing::read_file;
-using testing::file16;
 using testing::run_with;
 using testing::temp_dir;
 using testing::write_file;

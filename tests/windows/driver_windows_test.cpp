@@ -15,9 +15,9 @@ namespace tarnwick::frontend::windows {
 namespace {
 
 using tarnwick::testing::converted;
+using tarnwick::testing::file16;
 using tarnwick::testing::list_dir;
 using tarnwick::testing::read_file;
-using tarnwick::testing::file16;
 using tarnwick::testing::run_with;
 using tarnwick::testing::temp_dir;
 using tarnwick::testing::write_file;
