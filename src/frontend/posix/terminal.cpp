@@ -13,11 +13,10 @@
 #include <string_view>
 
 #include "frontend/posix/write_all.h"
+#include "frontend/text/key_event.h"
 
 namespace tarnwick::frontend::posix {
 namespace {
-
-constexpr unsigned char escape = 0x1b;
 
 // The bytes of one key arrive together, so a pause this long after one of them means the key is
 // complete: it tells a lone Esc from a sequence and keeps a truncated sequence from hanging.
@@ -93,51 +92,13 @@ bool read_follow_up(int fd, unsigned char& c) {
   return ready > 0 && (wanted.revents & POLLIN) != 0 && read_byte(fd, c);
 }
 
-// Number of continuation bytes a UTF-8 character starting with `lead` has.
-int continuation_count(unsigned char lead) {
-  if (lead >= 0xc2 && lead <= 0xdf) return 1;
-  if (lead >= 0xe0 && lead <= 0xef) return 2;
-  if (lead >= 0xf0 && lead <= 0xf4) return 3;
-  return 0;
-}
-
-// Consumes the rest of the character whose first byte was `first`.
-void read_character_rest(int fd, unsigned char first) {
-  unsigned char c = 0;
-  for (int left = continuation_count(first); left > 0 && read_follow_up(fd, c); --left) {
-    if ((c & 0xc0) != 0x80) return;
-  }
-}
-
-// Consumes the rest of a key that began with Esc: nothing, an escape sequence, or Alt plus a key.
-void read_escape_rest(int fd) {
-  unsigned char c = 0;
-  if (!read_follow_up(fd, c)) return;
-  if (c == escape) {  // Alt plus Esc, or plus a sequence key as rxvt sends it
-    read_escape_rest(fd);
-  } else if (c == 'O') {  // SS3: exactly one more byte
-    read_follow_up(fd, c);
-  } else if (c != '[') {
-    read_character_rest(fd, c);
-  } else if (read_follow_up(fd, c)) {
-    if (c == '[') {  // the Linux console's F1-F5: ESC [ [ A..E
-      read_follow_up(fd, c);
-      return;
-    }
-    // Parameter and intermediate bytes run until the final byte (0x40-0x7e) ends the sequence.
-    while (c >= 0x20 && c <= 0x3f && read_follow_up(fd, c)) {
-    }
-  }
-}
-
-// Consumes exactly one key from `fd`, which is in raw mode.
+// Consumes exactly one key from `fd`, which is in raw mode: its first byte whenever it comes,
+// each further one only within follow_up_ms of the one before.
 void read_one_key(int fd) {
-  unsigned char first = 0;
-  if (!read_byte(fd, first)) return;
-  if (first == escape) {
-    read_escape_rest(fd);
-  } else {
-    read_character_rest(fd, first);
+  unsigned char c = 0;
+  if (!read_byte(fd, c)) return;
+  text::key_bytes key;
+  while (!key.take(c) && read_follow_up(fd, c)) {
   }
 }
 
