@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstddef>
-#include <iterator>
 #include <string_view>
 
 #include "frontend/posix/write_all.h"
@@ -22,17 +21,25 @@ namespace {
 // complete: it tells a lone Esc from a sequence and keeps a truncated sequence from hanging.
 constexpr int follow_up_ms = 50;
 
-// Signals that would end the process while the terminal is raw, leaving the shell unusable.
-constexpr int ending_signals[] = {SIGTERM, SIGHUP, SIGINT};
-using saved_actions = struct sigaction[std::size(ending_signals)];
-
-// What the signal handler puts back; set before the handler is installed.
+// What the handlers put in place; set before they are installed.
 int raw_fd = -1;
 termios saved_modes{};
+termios raw_modes{};
+struct sigaction passing_on {};
+struct sigaction continuing {};
 
-// Restores the terminal, then lets `sig` end the process exactly as it would have unhandled.
-void restore_and_die(int sig) {
-  tcsetattr(raw_fd, TCSANOW, &saved_modes);
+// Sets `modes` on the terminal while this process's group owns it: a job in the background
+// must not change the modes of the one in the foreground.
+void set_modes_in_foreground(const termios& modes) {
+  if (tcgetpgrp(raw_fd) == getpgrp()) tcsetattr(raw_fd, TCSANOW, &modes);
+}
+
+// Restores the terminal, then lets `sig` do what it would have done unhandled: end the process,
+// stop it, or nothing (a stop the system discards, in a group no shell controls). A process
+// still here after that waits on, raw again, with the handler back.
+void pass_on(int sig) {
+  const int saved_errno = errno;
+  set_modes_in_foreground(saved_modes);
   struct sigaction by_default {};
   by_default.sa_handler = SIG_DFL;
   sigemptyset(&by_default.sa_mask);
@@ -42,32 +49,64 @@ void restore_and_die(int sig) {
   sigaddset(&only_this, sig);
   // The signal is blocked while its handler runs; unblocking delivers the raised one at once.
   (void)raise(sig);
-  pthread_sigmask(SIG_UNBLOCK, &only_this, nullptr);
+  sigprocmask(SIG_UNBLOCK, &only_this, nullptr);
+  sigprocmask(SIG_BLOCK, &only_this, nullptr);
+  sigaction(sig, &passing_on, nullptr);
+  set_modes_in_foreground(raw_modes);
+  errno = saved_errno;
 }
 
-// Routes the ending signals through restore_and_die, keeping their old actions in `previous`.
+// On SIGCONT: the shell that stopped the process may have put its own modes back.
+void raw_again(int) {
+  const int saved_errno = errno;
+  set_modes_in_foreground(raw_modes);
+  errno = saved_errno;
+}
+
+// The action the wait gives `sig`, whose action was `old`; null where it keeps `old`: for the
+// signals that carry on or cannot be caught, and for an ignored one (nohup, a background job),
+// which would not have ended the process.
+const struct sigaction* action_in_wait(int sig, const struct sigaction& old) {
+  if (sig == SIGCONT) return &continuing;
+  const bool carries_on = sig == SIGCHLD || sig == SIGURG || sig == SIGWINCH;
+  if (carries_on || sig == SIGKILL || sig == SIGSTOP || old.sa_handler == SIG_IGN) return nullptr;
+  return &passing_on;
+}
+
+// The actions the wait replaced, to put back after it.
+struct saved_actions {
+  struct sigaction of[NSIG];
+  sigset_t replaced;
+};
+
+// Routes every signal that would end or stop the process through pass_on, and SIGCONT through
+// raw_again, keeping the old actions in `previous`.
 void install_handlers(saved_actions& previous) {
-  struct sigaction handler {};
-  handler.sa_handler = restore_and_die;
-  sigemptyset(&handler.sa_mask);
-  for (const int sig : ending_signals) sigaddset(&handler.sa_mask, sig);
-  for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-    sigaction(ending_signals[i], nullptr, &previous[i]);
-    // An ignored signal (nohup, a background job) would not have ended the process: keep it so.
-    if (previous[i].sa_handler != SIG_IGN) sigaction(ending_signals[i], &handler, nullptr);
+  passing_on.sa_handler = pass_on;
+  // Each handler runs alone: no second signal cuts into its change of modes.
+  sigfillset(&passing_on.sa_mask);
+  continuing = passing_on;
+  continuing.sa_handler = raw_again;
+  sigemptyset(&previous.replaced);
+  for (int sig = 1; sig < NSIG; ++sig) {
+    struct sigaction& old = previous.of[sig];
+    if (sigaction(sig, nullptr, &old) != 0) continue;  // reserved by the C library
+    const struct sigaction* action = action_in_wait(sig, old);
+    if (action != nullptr && sigaction(sig, action, nullptr) == 0) {
+      sigaddset(&previous.replaced, sig);
+    }
   }
 }
 
 // Puts back the saved modes and the `previous` signal actions.
-void leave_raw_mode(int fd, const saved_actions& previous) {
-  // Blocked meanwhile, an ending signal waits for the restored action instead of killing.
-  sigset_t ending, old_mask;
-  sigemptyset(&ending);
-  for (const int sig : ending_signals) sigaddset(&ending, sig);
-  pthread_sigmask(SIG_BLOCK, &ending, &old_mask);
-  tcsetattr(fd, TCSANOW, &saved_modes);
-  for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-    sigaction(ending_signals[i], &previous[i], nullptr);
+void leave_raw_mode(const saved_actions& previous) {
+  // Blocked meanwhile, a signal waits for the restored action instead of acting on the modes.
+  sigset_t all, old_mask;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &old_mask);
+  set_modes_in_foreground(saved_modes);
+  for (int sig = 1; sig < NSIG; ++sig) {
+    if (sigismember(&previous.replaced, sig) == 1) sigaction(sig, &previous.of[sig], nullptr);
   }
   pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
 }
@@ -123,18 +162,18 @@ void wait_for_key() {
   }
   raw_fd = fd;
   saved_modes = modes;
+  raw_modes = modes;
+  raw_modes.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
+  raw_modes.c_iflag &= ~IXON;
+  raw_modes.c_cc[VMIN] = 1;
+  raw_modes.c_cc[VTIME] = 0;
   saved_actions previous{};
   install_handlers(previous);
 
-  termios raw = modes;
-  raw.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
-  raw.c_iflag &= ~IXON;
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
   // TCSANOW rather than TCSAFLUSH: a key typed ahead of the prompt must still count.
-  if (tcsetattr(fd, TCSANOW, &raw) == 0) read_one_key(fd);
+  if (tcsetattr(fd, TCSANOW, &raw_modes) == 0) read_one_key(fd);
 
-  leave_raw_mode(fd, previous);
+  leave_raw_mode(previous);
   close(fd);
 }
 
