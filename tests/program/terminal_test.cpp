@@ -45,8 +45,7 @@ using testing::write_file;
 // then, the end of the input it left unread. No message holds it.
 constexpr char end_mark = '#';
 
-// Signals that end the program unhandled (SIGPIPE and SIGXFSZ it ignores), and those that
-// stop it.
+// Signals that end the program unhandled (it ignores SIGPIPE and SIGXFSZ), and that stop it.
 const int ending_signals[] = {SIGTERM,   SIGHUP,  SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2,  SIGALRM,
                               SIGVTALRM, SIGPROF, SIGXCPU, SIGSYS,  SIGSEGV, SIGRTMIN, SIGRTMAX};
 constexpr int stopping_signals[] = {SIGTSTP, SIGTTIN, SIGTTOU, SIGSTOP};
@@ -175,12 +174,15 @@ class on_terminal {
   // process has no other thread.
   [[noreturn]] void start_child(const setup& how, int go, char* const argv[],
                                 int (*in_place)()) const {
-    // Whatever started the test may ignore or block signals (a background job ignores SIGINT);
+    // Whatever started the test may ignore or block these (a background job ignores SIGINT);
     // exec keeps an ignored signal ignored. No signal leaves a core file behind.
-    sigset_t all;
-    sigfillset(&all);
-    sigprocmask(SIG_UNBLOCK, &all, nullptr);
-    for (int sig = 1; sig < NSIG; ++sig) (void)signal(sig, SIG_DFL);
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int sig : ending_signals) {
+      (void)signal(sig, SIG_DFL);
+      sigaddset(&ending, sig);
+    }
+    sigprocmask(SIG_UNBLOCK, &ending, nullptr);
     if (how.ignored != 0) (void)signal(how.ignored, SIG_IGN);
     const rlimit no_core{0, 0};
     if (setrlimit(RLIMIT_CORE, &no_core) != 0) _exit(119);
@@ -348,18 +350,16 @@ std::string signal_name(const ::testing::TestParamInfo<int>& info) {
 
 INSTANTIATE_TEST_SUITE_P(signals, ending_signal, ::testing::ValuesIn(ending_signals), signal_name);
 
-// Run in place of the program: the program as a shell runs a job, in a process group of its
-// own in the foreground, which a stop signal stops (the system discards one sent to a session
-// leader's group, as no shell could continue it). Ends as the program ended.
+// Run in place of the program: the program as a shell's job, in a process group of its own in
+// the foreground, which a stop signal stops (one sent to a session leader's group is discarded).
 int run_as_job() {
   const pid_t job = fork();
   if (job == 0) {
     setpgid(0, 0);
-    (void)signal(SIGTTOU, SIG_IGN);  // lets a group not yet in the foreground take the terminal
+    (void)signal(SIGTTOU, SIG_IGN);  // so that a group not yet in the foreground may take it
     tcsetpgrp(STDIN_FILENO, getpid());
     (void)signal(SIGTTOU, SIG_DFL);
-    execl(TARNWICK_EXE, TARNWICK_EXE, nullptr);
-    _exit(127);
+    _exit(execl(TARNWICK_EXE, TARNWICK_EXE, nullptr));
   }
   int status = 0;
   waitpid(job, &status, 0);
@@ -380,26 +380,22 @@ bool stopped_within_guard(pid_t pid) {
 class stopping_signal : public ::testing::TestWithParam<int> {};
 
 TEST_P(stopping_signal, stops_with_modes_restored_then_sigcont_makes_the_wait_go_on_raw) {
-  const int sig = GetParam();
   on_terminal shell({}, run_as_job);
   ASSERT_TRUE(shell.started());
   ASSERT_TRUE(wait_until_raw(shell.terminal())) << "the program never waited";
   const pid_t job = shell.foreground_group();
-  ASSERT_EQ(kill(job, sig), 0);
+  ASSERT_EQ(kill(job, GetParam()), 0);
   ASSERT_TRUE(stopped_within_guard(job)) << "the signal did not stop the program";
-  // SIGSTOP cannot be caught: a shell puts its own modes back, as the test does next.
-  if (sig != SIGSTOP) {
-    EXPECT_TRUE(same_modes(modes_of(shell.terminal()), shell.initial_modes()));
-  }
+  // SIGSTOP cannot be caught; shells put their own modes back, as the test does next.
+  const bool restored = same_modes(modes_of(shell.terminal()), shell.initial_modes());
+  EXPECT_TRUE(restored || GetParam() == SIGSTOP);
 
   ASSERT_EQ(tcsetattr(shell.terminal(), TCSANOW, &shell.initial_modes()), 0);
   ASSERT_EQ(kill(job, SIGCONT), 0);
   ASSERT_TRUE(wait_until_raw(shell.terminal())) << "the terminal stayed in line mode";
   ASSERT_TRUE(shell.type("k"));
   const std::optional<int> status = shell.reap();
-  ASSERT_TRUE(status.has_value()) << "the key did not end the wait";
-  EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
-  EXPECT_TRUE(same_modes(modes_of(shell.terminal()), shell.initial_modes()));
+  EXPECT_TRUE(status.has_value() && exited_zero(*status)) << "the key did not end the wait";
 }
 
 INSTANTIATE_TEST_SUITE_P(signals, stopping_signal, ::testing::ValuesIn(stopping_signals),

@@ -130,13 +130,10 @@ TEST(format_time_text, twenty_four_characters_day_zero_padded) {
       {calendar_time(2000, 1, 1, 0, 0, 0, 6), "Sat Jan 01 00:00:00 2000"},
       {calendar_time(1999, 12, 31, 23, 59, 60, 5), "Fri Dec 31 23:59:60 1999"},
       {calendar_time(1901, 12, 13, 20, 45, 52, 5), "Fri Dec 13 20:45:52 1901"},
-      {calendar_time(9, 1, 2, 3, 4, 5, 6), "Sat Jan 02 03:04:05 0009"},
       // What the form cannot show: no reading, five digits, a field out of its range.
       {std::nullopt, unknown},
       {calendar_time(10000, 1, 1, 0, 0, 0, 6), unknown},
-      {calendar_time(-1, 12, 31, 23, 59, 59, 5), unknown},
       {calendar_time(5547, 1, 0, 0, 0, 0, 3), unknown},
-      {calendar_time(2026, 13, 1, 0, 0, 0, 3), unknown},
       {calendar_time(2026, 1, 1, 24, 0, 0, 4), unknown},
   };
   for (const auto& c : cases) EXPECT_EQ(format_time_text(c.time), c.text);
