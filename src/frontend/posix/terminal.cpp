@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstddef>
 #include <string_view>
 
 #include "frontend/posix/write_all.h"
