@@ -24,13 +24,15 @@ std::string concat(std::string_view a, std::string_view b, std::string_view c = 
 }  // namespace
 
 std::string shown_name(std::string_view name) {
+  // A name that is not UTF-8 is shown byte by byte, as an 8-bit terminal reads it, where the
+  // bytes 0x80-0x9F are the C1 controls themselves (0x9B is CSI, as ESC [ is).
+  const bool bytes = !text::is_valid_utf8(name);
   std::string shown;
   shown.reserve(name.size());
   while (!name.empty()) {
-    char32_t c = 0;
-    const std::size_t length = text::decode_utf8(name, c);
-    const std::size_t taken = length == 0 ? 1 : length;
-    const bool control = length != 0 && (c < 0x20 || (c >= 0x7f && c <= 0x9f));
+    char32_t c = static_cast<unsigned char>(name[0]);
+    const std::size_t taken = bytes ? 1 : text::decode_utf8(name, c);
+    const bool control = c < 0x20 || (c >= 0x7f && c <= 0x9f);
     if (control) {
       shown += '?';
     } else {

@@ -10,8 +10,8 @@
 namespace tarnwick::frontend {
 
 // `name` as the console shows it: each control character (bytes 0x00-0x1F and 0x7F, and
-// U+0080-U+009F where the bytes are valid UTF-8) as `?`, so that no name can move the
-// cursor, colour the text or forge a line.
+// U+0080-U+009F where the name is valid UTF-8, the bytes 0x80-0x9F where it is not) as `?`, so
+// that no name can move the cursor, colour the text or forge a line.
 std::string shown_name(std::string_view name);
 
 // "- Tarnwick (VERSION) -", the first line of every run.

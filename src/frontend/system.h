@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,8 +41,8 @@ class system {
   // existing file at `path` keeping its old content.
   virtual bool replace_file(const std::string& path, std::string_view data) = 0;
 
-  // The local date and time now.
-  virtual std::tm local_time() = 0;
+  // The local date and time now; nothing where the clock cannot give it.
+  virtual std::optional<std::tm> local_time() = 0;
 };
 
 // The system of the platform the program runs on: its console, its files, its clock. One

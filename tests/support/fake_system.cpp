@@ -51,7 +51,7 @@ std::vector<std::string> fake_system::run(const std::vector<std::string>& args) 
   return events;
 }
 
-std::tm fake_system::local_time() {
+std::optional<std::tm> fake_system::local_time() {
   if (on_clock) on_clock();
   return fixed_clock();
 }

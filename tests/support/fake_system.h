@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +36,7 @@ class fake_system : public frontend::system {
   void write_line(std::string_view text) override { events.emplace_back(text); }
   void wait_key() override { events.emplace_back("<key>"); }
   bool window_closes_at_exit() override { return window_is_own; }
-  std::tm local_time() override;
+  std::optional<std::tm> local_time() override;
 
   std::string_view folder_separators() const override { return "/"; }
   std::unique_ptr<frontend::input_file> open_input(const std::string& name) override;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "golden.h"
@@ -103,15 +104,20 @@ TEST(make_variable_name, takes_the_base_name) {
 }
 
 TEST(format_time_text, twenty_four_characters_day_zero_padded) {
+  const std::string unknown(unknown_time_text);
   struct {
-    std::tm time;
-    const char* text;
+    std::optional<std::tm> time;
+    std::string text;
   } const cases[] = {
       {calendar_time(2026, 12, 7, 4, 9, 3, 1), "Mon Dec 07 04:09:03 2026"},
       {calendar_time(2000, 1, 1, 0, 0, 0, 6), "Sat Jan 01 00:00:00 2000"},
       {calendar_time(1999, 12, 31, 23, 59, 60, 5), "Fri Dec 31 23:59:60 1999"},
       {calendar_time(1901, 12, 13, 20, 45, 52, 5), "Fri Dec 13 20:45:52 1901"},
-      {calendar_time(12026, 6, 15, 12, 30, 0, 3), "Wed Jun 15 12:30:00 2026"},
+      // What the form cannot show: no reading, five digits, a field out of its range.
+      {std::nullopt, unknown},
+      {calendar_time(10000, 1, 1, 0, 0, 0, 6), unknown},
+      {calendar_time(5547, 1, 0, 0, 0, 0, 3), unknown},
+      {calendar_time(2026, 1, 1, 24, 0, 0, 4), unknown},
   };
   for (const auto& c : cases) EXPECT_EQ(format_time_text(c.time), c.text);
 }

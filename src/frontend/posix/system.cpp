@@ -46,7 +46,7 @@ class posix_system final : public system {
     return posix::replace_file(path, data);
   }
 
-  std::tm local_time() override { return local_time_now(); }
+  std::optional<std::tm> local_time() override { return local_time_now(); }
 };
 
 }  // namespace

@@ -28,7 +28,7 @@ class windows_system final : public system {
     return windows::replace_file(path, data);
   }
 
-  std::tm local_time() override { return local_time_now(); }
+  std::optional<std::tm> local_time() override { return local_time_now(); }
 
  private:
   console_output output_;
