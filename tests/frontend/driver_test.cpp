@@ -68,6 +68,7 @@ TEST(run, outcomes) {
     void (*fault)(fake_system&);
     lines shown;
     std::map<std::string, std::size_t> written;  // the size of each file made or changed
+    lines errors = {};                           // on the error stream
   } const cases[] = {
       {"further arguments are ignored",
        {"t.hex", "x.hex", "y.hex"},
@@ -93,14 +94,21 @@ TEST(run, outcomes) {
        [](fake_system& s) { s.window_is_own = true; },
        closing,
        {{"t.86p", 90}}},
-      {"missing input", {"missing.hex"}, {}, nullptr, opening_failed("missing.hex"), {}},
-      {"empty name", {""}, {}, nullptr, opening_failed(""), {}},
+      {"missing input",
+       {"missing.hex"},
+       {},
+       nullptr,
+       opening_failed("missing.hex"),
+       {},
+       {"tarnwick: missing.hex: error 2"}},
+      {"empty name", {""}, {}, nullptr, opening_failed(""), {}, {"tarnwick: : error 2"}},
       {"control characters shown as ?",
        {name_with_controls},
        {},
        nullptr,
        opening_failed("?]0;pwned???\xc2\xa0\xff?Success"),
-       {}},
+       {},
+       {"tarnwick: ?]0;pwned???\xc2\xa0\xff?Success: error 2"}},
       {"names shown without DEL and C1",
        {"a\x7f\xc2\x9b.hex"},
        {{"a\x7f\xc2\x9b.hex", rec3}},
@@ -112,37 +120,43 @@ TEST(run, outcomes) {
        {{"t.86p", rec3}},
        nullptr,
        converted("t.86p", "t.86p", "Error converting t.86p" + refusal),
-       {}},
+       {},
+       {"tarnwick: t.86p: the same file as the input"}},
       {"other letter case",
        {"t.86P"},
        {{"t.86P", rec3}},
        nullptr,
        converted("t.86P", "t.86p", "Error converting t.86P" + refusal),
-       {}},
+       {},
+       {"tarnwick: t.86P: the same file as the input"}},
       {"output reaches the input",
        {"t.hex"},
        {{"t.hex", rec3}},
        [](fake_system& s) { s.input_is_output = true; },
        converted("t.hex", "t.86p", "Error converting t.hex" + refusal),
-       {}},
+       {},
+       {"tarnwick: t.hex: the same file as the input"}},
       {"read error",
        {"t.hex"},
        {{"t.hex", t_hex}, {"t.86p", "old"}},
        [](fake_system& s) { s.read_fails_at = 5; },
        converted("t.hex", "t.86p", "Error reading t.hex!"),
-       {}},
+       {},
+       {"tarnwick: t.hex: error 5"}},
       {"out of memory",
        {"t.hex"},
        {{"t.hex", t_hex}, {"t.86p", "old"}},
        [](fake_system& s) { s.memory_runs_out = true; },
        converted("t.hex", "t.86p", "Error converting t.hex: out of memory!"),
-       {}},
+       {},
+       {"tarnwick: t.hex: not enough memory"}},
       {"write error",
        {"t.hex"},
        {{"t.hex", t_hex}},
        [](fake_system& s) { s.write_fails = true; },
        converted("t.hex", "t.86p", "Error writing t.86p!"),
-       {}},
+       {},
+       {"tarnwick: t.86p: error 28"}},
       {"largest program",
        {"big.hex"},
        {{"big.hex", big_input("ABC")}},
@@ -154,7 +168,8 @@ TEST(run, outcomes) {
        {{"big.hex", big_input("ABCD")}, {"big.86p", "old"}},
        nullptr,
        converted("big.hex", "big.86p", "Error converting big.hex: program too large!"),
-       {}},
+       {},
+       {"tarnwick: big.hex: larger than a .86p file can hold"}},
   };
   for (const auto& c : cases) {
     fake_system sys;
@@ -167,6 +182,7 @@ TEST(run, outcomes) {
       if (before == c.files.end() || before->second != content) written[name] = content.size();
     }
     EXPECT_EQ(written, c.written) << c.what;
+    EXPECT_EQ(sys.errors, c.errors) << c.what;
   }
 }
 

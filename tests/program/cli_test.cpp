@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <string>
@@ -95,6 +97,7 @@ TEST(cli, unopenable_input) {
   const process_result r = tarnwick({"nothere.hex"}, dir.path());
   EXPECT_TRUE(exited_zero(r));
   EXPECT_EQ(r.out, banner + "Error opening nothere.hex!\n");
+  EXPECT_EQ(r.err, "tarnwick: nothere.hex: " + std::string(std::strerror(ENOENT)) + "\n");
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{});
 }
 
@@ -141,6 +144,7 @@ TEST(cli, full_disk_reports_and_keeps_the_old_file) {
     const process_result r = tarnwick({"t.hex"}, dir.path(), small_limit);
     EXPECT_TRUE(exited_zero(r));
     EXPECT_EQ(r.out, banner + "Converting t.hex\n\nOutputting t.86p\n\nError writing t.86p!\n");
+    EXPECT_EQ(r.err, "tarnwick: t.86p: " + std::string(std::strerror(EFBIG)) + "\n");
     if (existing) {
       EXPECT_EQ(read_file(dir / "t.86p"), "old");
       EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));
@@ -228,7 +232,7 @@ TEST(cli, eight_conversions_at_once_leave_one_whole_file) {
   }
   for (auto& p : running) {
     const process_result r = testing::finish_process(p);
-    EXPECT_EQ(r.out, success_text("p.hex", "p.86p"));
+    EXPECT_EQ(r.out, success_text("p.hex", "p.86p")) << r.err;
   }
   const std::string file = read_file(dir / "p.86p");
   ASSERT_EQ(file.size(), 75U + 8 + 1500 * 33);
