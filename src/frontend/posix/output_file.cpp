@@ -222,6 +222,7 @@ outcome flush_folder(int folder) {
   return {};
 }
 
+#if defined(O_TMPFILE)
 // Gives the unnamed file `fd` the name `name` in `folder`, never replacing what is there.
 outcome link_unnamed(int fd, int folder, const std::string& name) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -232,6 +233,7 @@ outcome link_unnamed(int fd, int folder, const std::string& name) {
 #endif
   return system_error();
 }
+#endif
 
 // Makes the new file `name` in `folder`, where nothing of that name exists. Where the system
 // can, the file is made unnamed and named only once whole, so that nothing is left over
@@ -281,29 +283,37 @@ bool same_entry(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Puts the finished file `temp` in the place of `name`, which held `old` when it was checked.
-// On Linux the two are swapped, and swapped back unless what came back is `old`, so that
-// only the checked file is replaced; it is then removed. Elsewhere, or where the file
-// system cannot swap, `name` is checked again just before the rename: a narrow window is left.
+// Puts the finished file `temp` in the place of `name`, which held `old` when it was checked,
+// and leaves no temporary file. On Linux the two are swapped, and swapped back unless what
+// came back is `old`, so that only the checked file is replaced; it is then removed. Elsewhere,
+// or where the file system cannot swap, `name` is checked again just before the rename: a
+// narrow window is left.
 outcome swap_in(int folder, const std::string& temp, const std::string& name,
                 const struct stat& old) {
   struct stat back {};
+  outcome error;
 #if defined(__linux__) && defined(RENAME_EXCHANGE)
   if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
     if (::fstatat(folder, temp.c_str(), &back, AT_SYMLINK_NOFOLLOW) == 0 && same_entry(back, old)) {
       if (::unlinkat(folder, temp.c_str(), 0) != 0) return system_error();
       return {};
     }
-    ::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_EXCHANGE);
+    // Where even the swap back fails, what came back keeps the temporary name: it is not ours
+    // to remove.
+    if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
+      ::unlinkat(folder, temp.c_str(), 0);
+    }
     return failure{failure::cause::output_changed};
   }
-  if (errno != EINVAL && errno != ENOSYS) return system_error();
+  if (errno != EINVAL && errno != ENOSYS) error = system_error();
 #endif
-  if (::fstatat(folder, name.c_str(), &back, AT_SYMLINK_NOFOLLOW) != 0 || !same_entry(back, old)) {
-    return failure{failure::cause::output_changed};
+  if (!error && (::fstatat(folder, name.c_str(), &back, AT_SYMLINK_NOFOLLOW) != 0 ||
+                 !same_entry(back, old))) {
+    error = failure{failure::cause::output_changed};
   }
-  if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) return system_error();
-  return {};
+  if (!error && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) error = system_error();
+  if (error) ::unlinkat(folder, temp.c_str(), 0);
+  return error;
 }
 
 // Replaces `old`, the regular file or dangling link `name` in `folder`, through a temporary
@@ -334,11 +344,11 @@ outcome write_over(int folder, const std::string& name, const struct stat& old,
   }
   if (!error && ::fsync(temp.get()) != 0) error = system_error();
   if (!temp.close() && !error) error = system_error();
-  if (!error) error = swap_in(folder, temp_name, name, old);
   if (error) {
     ::unlinkat(folder, temp_name.c_str(), 0);
     return error;
   }
+  if (const auto swap_error = swap_in(folder, temp_name, name, old)) return swap_error;
   return flush_folder(folder);
 }
 
