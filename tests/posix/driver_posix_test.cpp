@@ -25,58 +25,34 @@ using testing::run_with;
 using testing::temp_dir;
 using testing::write_file;
 
-// The writer's own walk through the links finds the input: by one link, by a chain the system
-// itself would call a loop, and from a name longer than any path may be.
+// The writer's own walk through the links finds the input x: by one link, by a chain the
+// system itself calls a loop, and from an output name (FOLDER/.86p) of PATH_MAX bytes.
 TEST(run, refuses_to_overwrite_the_input_however_the_writer_reaches_it) {
-  struct {
-    const char* what;
-    std::string (*make)(const temp_dir& dir);  // makes the input and the link: the input's name
-  } const cases[] = {
-      {"a link",
-       [](const temp_dir& d) {
-         EXPECT_EQ(::symlink("t.hex", (d / "t.86p").c_str()), 0);
-         return d / "t.hex";
-       }},
-      {"41 links in one name",
-       [](const temp_dir& d) {
-         std::string chain;
-         for (int i = 0; i < 40; ++i) chain += "L/";
-         EXPECT_EQ(::symlink(".", (d / "L").c_str()) |
-                       ::symlink((chain + "t.hex").c_str(), (d / "t.86p").c_str()),
-                   0);
-         return d / "t.hex";
-       }},
-      {"an output name longer than PATH_MAX",
-       [](const temp_dir& d) {
-         std::string folder = d.path();
-         // Folders of 200 bytes, then one that makes folder/x 4093 bytes and folder/.86p 4096.
-         while (folder.size() < PATH_MAX - 6 - 255) {
-           folder.append(1, '/').append(199, 'd');
-           EXPECT_EQ(::mkdir(folder.c_str(), 0755), 0);
-         }
-         folder.append(1, '/').append(PATH_MAX - 6 - folder.size(), 'e');
-         EXPECT_EQ(::mkdir(folder.c_str(), 0755), 0);
-         const int fd = ::open(folder.c_str(), O_DIRECTORY | O_RDONLY);
-         EXPECT_EQ(::symlinkat("x", fd, ".86p"), 0);
-         ::close(fd);
-         return folder + "/x";
-       }},
-  };
-  for (const auto& c : cases) {
+  std::string chain;
+  for (int i = 0; i < 40; ++i) chain += "L/";
+  for (const auto& [link, deep] :
+       {std::pair<std::string, bool>{"x", false}, {chain + "x", false}, {"x", true}}) {
     const temp_dir dir;
-    const std::string input = c.make(dir);
-    write_file(input, testing::rec3);
-    const std::string output =
-        input.substr(0, input.rfind('/')) + "/" + (input.ends_with("/x") ? ".86p" : "t.86p");
+    std::string folder = dir.path();
+    // Folders of 200 bytes, then one that makes FOLDER/x 4093 bytes and FOLDER/.86p 4096.
+    while (deep && folder.size() < PATH_MAX - 6 - 255) {
+      folder.append(1, '/').append(199, 'd');
+      ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    }
+    if (deep) folder.append(1, '/').append(PATH_MAX - 6 - folder.size(), 'e');
+    ASSERT_TRUE(!deep || ::mkdir(folder.c_str(), 0755) == 0);
+    const int fd = ::open(folder.c_str(), O_DIRECTORY | O_RDONLY);
+    ASSERT_EQ(::symlinkat(".", fd, "L") | ::symlinkat(link.c_str(), fd, ".86p"), 0);
+    ::close(fd);
+    write_file(folder + "/x", testing::rec3);
     testing::platform_files sys;
-    EXPECT_EQ(sys.run({input}),
-              converted(input, output,
-                        "Error converting " + input + ": output would overwrite the input!"))
-        << c.what;
+    EXPECT_EQ(sys.run({folder + "/x"}),
+              converted(folder + "/x", folder + "/.86p",
+                        "Error converting " + folder + "/x: output would overwrite the input!"))
+        << link;
     EXPECT_EQ(sys.errors,
-              std::vector<std::string>{"tarnwick: " + input + ": the same file as the input"})
-        << c.what;
-    EXPECT_EQ(read_file(input), testing::rec3) << c.what;
+              std::vector<std::string>{"tarnwick: " + folder + "/x: the same file as the input"});
+    EXPECT_EQ(read_file(folder + "/x"), testing::rec3);
   }
 }
 

@@ -13,10 +13,7 @@ namespace tarnwick::testing {
 started_process start_process(const std::vector<std::string>& argv, const std::string& cwd,
                               const std::function<void()>& in_child) {
   int pipe_fds[2];
-  int err_fds[2];
-  if (::pipe2(pipe_fds, O_CLOEXEC) != 0 || ::pipe2(err_fds, O_CLOEXEC) != 0) {
-    throw std::runtime_error("pipe failed");
-  }
+  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -24,7 +21,7 @@ started_process start_process(const std::vector<std::string>& argv, const std::s
     const int null_fd = ::open("/dev/null", O_RDONLY);
     ::dup2(null_fd, STDIN_FILENO);
     ::dup2(pipe_fds[1], STDOUT_FILENO);
-    ::dup2(err_fds[1], STDERR_FILENO);
+    ::dup2(pipe_fds[1], STDERR_FILENO);
     if (::chdir(cwd.c_str()) != 0) ::_exit(126);
     if (in_child) in_child();
     std::vector<char*> args;
@@ -35,36 +32,21 @@ started_process start_process(const std::vector<std::string>& argv, const std::s
     ::_exit(127);
   }
   ::close(pipe_fds[1]);
-  ::close(err_fds[1]);
-  return {pid, pipe_fds[0], err_fds[0]};
+  return {pid, pipe_fds[0]};
 }
 
-namespace {
-
-// Everything `fd` gives until its end; then closes it.
-std::string read_all(int fd) {
-  std::string text;
+process_result finish_process(started_process p) {
+  process_result result;
   char buf[4096];
   for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
+    const ssize_t n = ::read(p.out_fd, buf, sizeof buf);
     if (n > 0) {
-      text.append(buf, static_cast<std::size_t>(n));
+      result.out.append(buf, static_cast<std::size_t>(n));
     } else if (n == 0 || errno != EINTR) {
       break;
     }
   }
-  ::close(fd);
-  return text;
-}
-
-}  // namespace
-
-process_result finish_process(started_process p) {
-  process_result result;
-  // The program writes a few lines to each, which fit in a pipe: one read after the other
-  // cannot block the child.
-  result.out = read_all(p.out_fd);
-  result.err = read_all(p.err_fd);
+  ::close(p.out_fd);
   struct rusage usage {};
   while (::wait4(p.pid, &result.status, 0, &usage) < 0 && errno == EINTR) {
   }

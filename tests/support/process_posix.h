@@ -10,8 +10,7 @@
 namespace tarnwick::testing {
 
 struct process_result {
-  std::string out;      // standard output, as written
-  std::string err;      // standard error, as written
+  std::string out;      // standard output and standard error, as written
   int status = -1;      // wait status
   long max_rss_kb = 0;  // peak resident memory of the child
 };
@@ -25,7 +24,6 @@ process_result run_process(const std::vector<std::string>& argv, const std::stri
 struct started_process {
   pid_t pid = -1;
   int out_fd = -1;
-  int err_fd = -1;
 };
 started_process start_process(const std::vector<std::string>& argv, const std::string& cwd,
                               const std::function<void()>& in_child = {});
