@@ -83,6 +83,32 @@ std::string out_of_memory_message(std::string_view name) {
   return converting_error(name, "out of memory");
 }
 
+std::string reason_line(std::string_view name, std::string_view reason) {
+  return concat("tarnwick: ", name, concat(": ", reason));
+}
+
+std::string_view own_reason(failure::cause why) {
+  switch (why) {
+    case failure::cause::not_regular_file:
+      return "not a regular file";
+    case failure::cause::link_in_shared_folder:
+      return "a link another user owns in a shared folder";
+    case failure::cause::link_loop:
+      return "a link loop";
+    case failure::cause::same_file:
+      return "the same file as the input";
+    case failure::cause::output_changed:
+      return "replaced by something else while the output was written";
+    case failure::cause::too_large:
+      return "larger than a .86p file can hold";
+    case failure::cause::out_of_memory:
+      return "not enough memory";
+    case failure::cause::system:
+      break;
+  }
+  return {};
+}
+
 std::string not_intel_hex_warning(std::string_view name) {
   return concat("Warning: ", name,
                 " does not look like Intel HEX: no line starts with ':'. Running the program "
