@@ -256,7 +256,7 @@ class line_reader {
     return p;
   }
 #else
-  const char* quick_records(const char* p, const char*) {
+  const char* quick_records(const char* p) {
     return p;
   }
 #endif
