@@ -28,7 +28,7 @@ for arch in aarch64 s390x; do
     -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest
   cmake --build "$build" -j2
   if binfmt_ready "$arch"; then
-    ctest --test-dir "$build" --output-on-failure --no-tests=error -j2
+    TARNWICK_TEST_EMULATOR=qemu-user ctest --test-dir "$build" --output-on-failure --no-tests=error -j2
   else
     echo "cross.sh: SKIPPED on $arch: the tests of the built program (label 'program'), since" \
       "binfmt_misc cannot hand a $arch program to qemu here; the rest run under qemu"

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <ostream>
@@ -329,6 +330,13 @@ class ending_signal : public ::testing::TestWithParam<int> {};
 
 TEST_P(ending_signal, ends_the_program_and_restores_modes) {
   const int sig = GetParam();
+  // qemu-user, which .ci/cross.sh runs the suite in and names here, writes its own line on the
+  // terminal for a signal that dumps core, and cannot send the last real-time signals.
+  if (std::getenv("TARNWICK_TEST_EMULATOR") != nullptr &&
+      (sig == SIGQUIT || sig == SIGSEGV || sig == SIGXCPU || sig == SIGSYS || sig == SIGRTMAX)) {
+    GTEST_SKIP() << sigabbrev_np(sig) << " under " << std::getenv("TARNWICK_TEST_EMULATOR")
+                 << ": the emulator writes its own line for it or cannot send it";
+  }
   on_terminal program({});
   ASSERT_TRUE(program.started());
   ASSERT_TRUE(wait_until_raw(program.terminal())) << "the program never waited";
