@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "frontend/convert.h"
-#include "frontend/intel_hex_check.h"
 #include "frontend/messages.h"
 #include "frontend/output_name.h"
 #include "frontend/version.h"
@@ -74,8 +73,8 @@ EMSCRIPTEN_KEEPALIVE int tarnwick_convert(const char* name, const char* data, st
     last.message = frontend::failure_message(result.status, name_mark);
     return 0;
   }
-  if (!frontend::looks_like_intel_hex(text)) {
-    last.warning = frontend::not_intel_hex_warning(name_mark);
+  for (const std::string& line : frontend::warning_lines(result.faults, name_mark)) {
+    last.warning += (last.warning.empty() ? "" : "\n") + line;
   }
   return 1;
 }
@@ -111,7 +110,7 @@ EMSCRIPTEN_KEEPALIVE const char* tarnwick_message() {
   return last.message.c_str();
 }
 
-// The warning that the last file does not look like Intel HEX; empty when it does.
+// The warnings for the last file, one a line, as the program shows them; empty when none.
 EMSCRIPTEN_KEEPALIVE const char* tarnwick_warning() {
   return last.warning.c_str();
 }

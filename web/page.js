@@ -90,7 +90,9 @@ function show(item, name, r, mark) {
       `${r.maxProgramLength} that fit`));
   if (r.warning) {
     item.classList.add('warned');
-    item.append(element('p', 'warning', ...withName(r.warning, r.shownName, mark)));
+    for (const line of r.warning.split('\n')) {
+      item.append(element('p', 'warning', ...withName(line, r.shownName, mark)));
+    }
   }
   const first = outputs.get(r.outputName);
   if (first === undefined) {

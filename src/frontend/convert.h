@@ -12,7 +12,8 @@ namespace tarnwick::frontend {
 // The complete bytes of a program file, or why there are none.
 struct conversion {
   hexreader::read_status status = hexreader::read_status::ok;
-  std::string image;  // empty unless status is ok
+  std::string image;              // empty unless status is ok
+  hexreader::file_faults faults;  // what the lines hold that will not make the program they claim
 };
 
 // Converts the Intel HEX text read from `in` into the program file named `output_name`,

@@ -37,6 +37,8 @@ void convert_file(const std::string& name, const std::string& shown, system& sys
     sys.write_line(failure_message(result.status, shown));
     return;
   }
+  // Only a file read to its end has faults worth telling: the others make no program.
+  for (const std::string& line : warning_lines(result.faults, shown)) sys.write_line(line);
   if (!sys.replace_file(output_name, result.image)) {
     sys.write_line(writing_error(shown_output));
     return;

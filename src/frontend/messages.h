@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hexreader/row_table.h"
 
@@ -39,7 +40,11 @@ std::string out_of_memory_message(std::string_view name);
 // The last line where the program's window closes as it ends, before a key is waited for.
 inline constexpr std::string_view close_window_line = "Press any key to close this window.";
 
-// The page's warning for a file `name` in which no line starts with ':'.
+// The warning for a file `name` in which no line starts with ':'.
 std::string not_intel_hex_warning(std::string_view name);
+
+// The warnings for the file `name` with `faults`, one line per kind, in the order of their
+// first lines: "Warning: NAME line N: WHAT"; or the one for a file that is no Intel HEX at all.
+std::vector<std::string> warning_lines(const hexreader::file_faults& faults, std::string_view name);
 
 }  // namespace tarnwick::frontend

@@ -1,6 +1,8 @@
-// The row table: the data digits of every record line, kept as text.
+// The row table: the data digits of every record line, kept as text, and what the lines hold
+// that will not make the program they claim.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,15 +11,43 @@
 
 namespace tarnwick::hexreader {
 
+// The kinds of line that warn, in the order of their checks. A record is a line starting with
+// ':'; one of the right form has hex digits throughout, as many as its byte count gives.
+enum class fault : unsigned char {
+  not_record,    // a line that is neither a record nor blank
+  malformed,     // a record not of the right form
+  bad_checksum,  // a record of the right form whose bytes do not sum to zero
+  address_gap,   // a data record not at the address where the previous one ended
+  high_base,     // an extended address record setting a base other than zero
+  after_end,     // a record after the end-of-file record
+  no_end,        // no end-of-file record: its line is the last line
+};
+inline constexpr std::size_t fault_kinds = 7;
+
+// One kind's findings: the first line with it (from 1; 0 when none) and how many in all.
+struct fault_lines {
+  std::uint64_t first_line = 0;
+  std::uint64_t lines = 0;
+  // address_gap: the address expected and the address found; high_base: the base set.
+  std::uint64_t expected = 0, found = 0;
+};
+
+struct file_faults {
+  bool any_record = false;  // some line starts with ':'
+  std::array<fault_lines, fault_kinds> kinds;
+  const fault_lines& operator[](fault f) const { return kinds[static_cast<std::size_t>(f)]; }
+};
+
 // What the reader keeps of the input. Empty rows are only counted, never stored, so a file
 // of any length costs memory only for the digits it carries.
 struct row_table {
-  std::uint64_t rows = 0;       // R: read iterations, one row each
-  std::uint64_t non_empty = 0;  // L: rows whose data text is not empty
+  std::uint64_t rows = 0;       // R: lines read
+  std::uint64_t non_empty = 0;  // L: lines that gave data text
   std::uint64_t chars = 0;      // S: data characters kept over all rows
   // The non-empty rows in input order, each followed by the caller's row end byte. Its size
   // is L + S.
   std::string text;
+  file_faults faults;  // complete only when the whole input was read
 };
 
 enum class read_status {
@@ -26,10 +56,12 @@ enum class read_status {
   read_error,  // the input could not be read to its end
 };
 
-// Reads the whole input into an empty `table`, each line as a 9-character record head that
-// is skipped and a data text of up to 100 characters (ending at its first zero byte) less its
-// last two (the record checksum). Each kept row is followed by `row_end` in `table.text`.
-// Stops as soon as `table.text` would grow past `max_text` bytes.
+// Reads the whole input, a Windows text stream (CR LF is one line end, a lone CR an ordinary
+// character, Ctrl-Z ends the input), into an empty `table`. Each line of nine characters or
+// more gives the characters after its first nine, cut at their first zero byte, less their
+// last two (the record checksum); a line whose first nine are a record head of a type other
+// than 00 gives nothing. Each kept row is followed by `row_end` in `table.text`. Stops as
+// soon as `table.text` would grow past `max_text` bytes.
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end);
 
 }  // namespace tarnwick::hexreader

@@ -16,12 +16,20 @@ namespace {
 
 using lines = std::vector<std::string>;
 
-// 1985 records of 32 digits and one more: a body of exactly 65517 bytes with three digits
-// in the last, one too many with four.
-std::string big_input(const std::string& last_digits) {
-  std::string text;
-  for (int i = 0; i < 1985; ++i) text += rec16 + "\r\n";
-  return text + ":02000000" + last_digits + "00\r\n" + end_record + "\r\n";
+// 1985 records and a body of exactly 65517 bytes; 1986 records and one byte too many.
+std::string big_input(bool over) {
+  std::vector<std::size_t> sizes(1984, 16);
+  sizes.push_back(over ? 17 : 18);
+  if (over) sizes.push_back(1);
+  return hex_file(sizes);
+}
+
+// A conversion of `in` into `out` that warns with `warnings` before its `last` line.
+lines warned(const std::string& in, const std::string& out, const lines& warnings,
+             const std::string& last = "Success!") {
+  lines shown = converted(in, out, last);
+  shown.insert(shown.end() - 1, warnings.begin(), warnings.end());
+  return shown;
 }
 
 lines opening_failed(const std::string& shown) {
@@ -43,7 +51,7 @@ TEST(run, golden_files) {
     std::string expected;  // the output from offset 53 on
   } const cases[] = {
       {"t.hex", t_hex, "t.86p", t_86p_from_53},
-      {"prog.hex", rec16 + "\r\n:10001000" + data32b + "C3\r\n" + end_record + "\r\n", "prog.86p",
+      {"prog.hex", rec16 + "\r\n:10001000" + data32b + "E8\r\n" + end_record + "\r\n", "prog.86p",
        from_hex("5C 00 0C 00 4C 00 12 08 70 72 6F 67 2E 38 36 70 4C 00 4A 00"
                 "00 41 73 6D 50 72 67 6D D6") +
            data32 + "\xD6" + data32b + from_hex("14 16")},
@@ -77,19 +85,19 @@ TEST(run, outcomes) {
        {{"t.86p", 90}}},
       {"existing output replaced",
        {"t.hex"},
-       {{"t.hex", rec3}, {"t.86p", std::string(5000, 'x')}},
+       {{"t.hex", t_hex}, {"t.86p", std::string(5000, 'x')}},
        nullptr,
        converted("t.hex", "t.86p"),
        {{"t.86p", 90}}},
       {"output in the input's folder",
        {"sub/x"},
-       {{"sub/x", rec3}},
+       {{"sub/x", t_hex}},
        nullptr,
        converted("sub/x", "sub/.86p"),
        {{"sub/.86p", 90}}},
       {"a window that closes as the program ends",
        {"t.hex"},
-       {{"t.hex", rec3}},
+       {{"t.hex", t_hex}},
        [](fake_system& s) { s.window_is_own = true; },
        closing,
        {{"t.86p", 90}}},
@@ -103,25 +111,25 @@ TEST(run, outcomes) {
        {}},
       {"names shown without DEL and C1",
        {"a\x7f\xc2\x9b.hex"},
-       {{"a\x7f\xc2\x9b.hex", rec3}},
+       {{"a\x7f\xc2\x9b.hex", t_hex}},
        nullptr,
        converted("a??.hex", "a??.86p"),
        {{"a\x7f\xc2\x9b.86p", 90}}},
       {"same name",
        {"t.86p"},
-       {{"t.86p", rec3}},
+       {{"t.86p", t_hex}},
        nullptr,
        converted("t.86p", "t.86p", "Error converting t.86p" + refusal),
        {}},
       {"other letter case",
        {"t.86P"},
-       {{"t.86P", rec3}},
+       {{"t.86P", t_hex}},
        nullptr,
        converted("t.86P", "t.86p", "Error converting t.86P" + refusal),
        {}},
       {"output reaches the input",
        {"t.hex"},
-       {{"t.hex", rec3}},
+       {{"t.hex", t_hex}},
        [](fake_system& s) { s.input_is_output = true; },
        converted("t.hex", "t.86p", "Error converting t.hex" + refusal),
        {}},
@@ -145,13 +153,28 @@ TEST(run, outcomes) {
        {}},
       {"largest program",
        {"big.hex"},
-       {{"big.hex", big_input("ABC")}},
+       {{"big.hex", big_input(false)}},
        nullptr,
        converted("big.hex", "big.86p"),
        {{"big.86p", 65517 + 75}}},
+      {"warnings in the order of their lines, then the outcome",
+       {"w.hex"},
+       {{"w.hex", ":03000000010203F8\r\nnop\r\nnop\r\n" + end_record + "\r\n"}},
+       nullptr,
+       warned("w.hex", "w.86p",
+              {"Warning: w.hex line 1: a record whose checksum is wrong; its data may be damaged",
+               "Warning: w.hex line 2: not an Intel HEX record; its characters after the ninth go "
+               "into the program (2 lines in all)"}),
+       {{"w.86p", 90}}},
+      {"a file that is no Intel HEX warns before an error",
+       {"t.asm"},
+       {{"t.asm", "\tld a,1\n"}},
+       [](fake_system& s) { s.write_fails = true; },
+       warned("t.asm", "t.86p", {frontend::not_intel_hex_warning("t.asm")}, "Error writing t.86p!"),
+       {}},
       {"program too large",
        {"big.hex"},
-       {{"big.hex", big_input("ABCD")}, {"big.86p", "old"}},
+       {{"big.hex", big_input(true)}, {"big.86p", "old"}},
        nullptr,
        converted("big.hex", "big.86p", "Error converting big.hex: program too large!"),
        {}},

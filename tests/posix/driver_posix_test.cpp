@@ -16,7 +16,7 @@ namespace {
 using testing::converted;
 using testing::list_dir;
 using testing::read_file;
-using testing::rec16;
+using testing::file16;
 using testing::run_with;
 using testing::temp_dir;
 using testing::write_file;
@@ -41,7 +41,7 @@ TEST(run, read_error_leaves_no_output) {
 
 TEST(run, output_permissions) {
   const temp_dir dir;
-  write_file(dir / "t.hex", rec16 + "\n");
+  write_file(dir / "t.hex", file16);
   struct {
     mode_t umask;
     int existing;  // mode of a file already there, or -1
@@ -82,7 +82,7 @@ TEST(run, root_keeps_owner_and_folder_group) {
     ASSERT_EQ(::mkdir(folder.c_str(), 0775), 0);
     ASSERT_EQ(::chown(folder.c_str(), 0, folder_group), 0);
     ASSERT_EQ(::chmod(folder.c_str(), 02775), 0);
-    write_file(folder + "/t.hex", rec16 + "\n");
+    write_file(folder + "/t.hex", file16);
     if (c.existing) {
       write_file(folder + "/t.86p", "old");
       ASSERT_EQ(::chown((folder + "/t.86p").c_str(), nobody, file_group), 0);
@@ -105,7 +105,7 @@ TEST(run, names_beyond_five_hundred_characters) {
   }
   const std::string input = path + "/" + std::string(240, 'p') + ".hex";
   const std::string output = path + "/" + std::string(240, 'p') + ".86p";
-  write_file(input, rec16 + "\n");
+  write_file(input, file16);
   EXPECT_EQ(run_with({input}), converted(input, output));
   EXPECT_EQ(read_file(output).size(), 116U);
   EXPECT_EQ(read_file(output).substr(61, 8), "pppppppp");
@@ -114,7 +114,7 @@ TEST(run, names_beyond_five_hundred_characters) {
 TEST(run, output_follows_a_link_to_another_file) {
   const temp_dir dir;
   ::mkdir((dir / "calc").c_str(), 0755);
-  write_file(dir / "t.hex", rec16 + "\n");
+  write_file(dir / "t.hex", file16);
   write_file(dir / "calc/t.86p", "old");
   ASSERT_EQ(::symlink("calc/t.86p", (dir / "t.86p").c_str()), 0);
   EXPECT_EQ(run_with({dir / "t.hex"}), converted(dir / "t.hex", dir / "t.86p"));
@@ -136,7 +136,7 @@ TEST(run, outputs_that_are_no_file_to_replace_are_left_alone) {
                      {"link through a file", nullptr, "t.hex/t.86p"}};
   for (const auto& c : cases) {
     const temp_dir dir;
-    write_file(dir / "t.hex", rec16 + "\n");
+    write_file(dir / "t.hex", file16);
     if (c.pipe != nullptr) {
       ASSERT_EQ(::mkfifo((dir / c.pipe).c_str(), 0644), 0);
     }
@@ -163,7 +163,7 @@ TEST(run, output_link_in_a_folder_deeper_than_any_path_may_be) {
   ASSERT_EQ(::chdir(dir.path().c_str()), 0);
   const std::string level(250, 'd');
   for (int i = 0; i < 20; ++i) ASSERT_EQ(::mkdir(level.c_str(), 0755) | ::chdir(level.c_str()), 0);
-  write_file("t.hex", rec16 + "\n");
+  write_file("t.hex", file16);
   write_file("target.86p", "old");
   ASSERT_EQ(::symlink("target.86p", "t.86p"), 0);
   EXPECT_EQ(run_with({"t.hex"}), converted("t.hex", "t.86p"));
@@ -173,7 +173,7 @@ TEST(run, output_link_in_a_folder_deeper_than_any_path_may_be) {
 
 TEST(run, dangling_link_as_output_becomes_the_file) {
   const temp_dir dir;
-  write_file(dir / "t.hex", rec16 + "\n");
+  write_file(dir / "t.hex", file16);
   ASSERT_EQ(::symlink("gone/t.86p", (dir / "t.86p").c_str()), 0);
   const mode_t old_mask = ::umask(022);
   EXPECT_EQ(run_with({dir / "t.hex"}), converted(dir / "t.hex", dir / "t.86p"));

@@ -62,7 +62,7 @@ process_result tarnwick(const std::vector<std::string>& args, const std::string&
 }
 
 using testing::data32;
-using testing::rec16;
+using testing::file16;
 
 TEST(cli, success_text_and_file) {
   const temp_dir dir;
@@ -119,7 +119,7 @@ TEST(cli, output_name_rule) {
   for (const auto& c : cases) {
     const temp_dir dir;
     ::mkdir((dir / "sub").c_str(), 0755);
-    write_file(dir / c.input, rec16 + "\n");
+    write_file(dir / c.input, file16);
     const process_result r = tarnwick({c.input}, dir.path());
     EXPECT_EQ(r.out, success_text(c.input, c.output));
     EXPECT_EQ(read_file(dir / c.output).size(), 116U) << c.input;
@@ -136,7 +136,7 @@ TEST(cli, full_disk_reports_and_keeps_the_old_file) {
   };
   for (const bool existing : {false, true}) {
     const temp_dir dir;
-    write_file(dir / "t.hex", rec16 + "\n");
+    write_file(dir / "t.hex", file16);
     if (existing) write_file(dir / "t.86p", "old");
     const process_result r = tarnwick({"t.hex"}, dir.path(), small_limit);
     EXPECT_TRUE(exited_zero(r));
@@ -154,9 +154,9 @@ TEST(cli, read_only_folder) {
   // Root writes anywhere, so the folder is made unwritable by a file system, not by modes.
   const process_result r = tarnwick({"/proc/version"}, "/");
   EXPECT_TRUE(exited_zero(r));
-  EXPECT_EQ(r.out, banner +
-                       "Converting /proc/version\n\nOutputting /proc/ver.86p\n\n"
-                       "Error writing /proc/ver.86p!\n");
+  EXPECT_EQ(r.out, banner + "Converting /proc/version\n\nOutputting /proc/ver.86p\n\n" +
+                       frontend::not_intel_hex_warning("/proc/version") +
+                       "\nError writing /proc/ver.86p!\n");
 }
 
 TEST(cli, ordinary_user_modes) {
@@ -177,7 +177,7 @@ TEST(cli, ordinary_user_modes) {
     const temp_dir dir;
     write_file(dir / "tarnwick", read_file(TARNWICK_EXE));
     ::chmod((dir / "tarnwick").c_str(), 0755);
-    write_file(dir / "t.hex", rec16 + "\n");
+    write_file(dir / "t.hex", file16);
     write_file(dir / "t.86p", "old");
     ::chmod((dir / "t.86p").c_str(), c.mode);
     ::chmod(dir.path().c_str(), c.folder_mode);
@@ -199,7 +199,7 @@ TEST(cli, ordinary_user_modes) {
 TEST(cli, works_with_standard_input_closed) {
   // Descriptor 0 is then the first one free, and the input file gets it.
   const temp_dir dir;
-  write_file(dir / "t.hex", rec16 + "\n");
+  write_file(dir / "t.hex", file16);
   const process_result r = tarnwick({"t.hex"}, dir.path(), [] { ::close(STDIN_FILENO); });
   EXPECT_EQ(r.out, success_text("t.hex", "t.86p"));
   EXPECT_EQ(read_file(dir / "t.86p").size(), 116U);
@@ -207,7 +207,7 @@ TEST(cli, works_with_standard_input_closed) {
 
 TEST(cli, closed_console_does_not_stop_the_conversion) {
   const temp_dir dir;
-  write_file(dir / "t.hex", rec16 + "\n");
+  write_file(dir / "t.hex", file16);
   testing::started_process p = testing::start_process({TARNWICK_EXE, "t.hex"}, dir.path());
   ::close(p.out_fd);
   p.out_fd = ::open("/dev/null", O_RDONLY);
@@ -218,9 +218,7 @@ TEST(cli, closed_console_does_not_stop_the_conversion) {
 
 TEST(cli, eight_conversions_at_once_leave_one_whole_file) {
   const temp_dir dir;
-  std::string input;
-  for (int i = 0; i < 1500; ++i) input += rec16 + "\r\n";
-  write_file(dir / "p.hex", input);
+  write_file(dir / "p.hex", testing::hex_file(std::vector<std::size_t>(1500, 16)));
   std::vector<testing::started_process> running;
   running.reserve(8);
   for (int i = 0; i < 8; ++i) {
@@ -248,7 +246,8 @@ TEST(cli, blank_lines_cost_no_memory) {
       out.write(block.data(), static_cast<std::streamsize>(block.size()));
   }
   const process_result r = tarnwick({"blank.hex"}, dir.path());
-  EXPECT_EQ(r.out, success_text("blank.hex", "blank.86p"));
+  EXPECT_EQ(r.out, banner + "Converting blank.hex\n\nOutputting blank.86p\n\n" +
+                       frontend::not_intel_hex_warning("blank.hex") + "\nSuccess!\n");
   EXPECT_EQ(read_file(dir / "blank.86p").size(), 84U);
   // The sanitizer runtimes take far more memory of their own.
   if (!built_with_address_sanitizer) {

@@ -17,26 +17,26 @@ namespace {
 using tarnwick::testing::converted;
 using tarnwick::testing::list_dir;
 using tarnwick::testing::read_file;
-using tarnwick::testing::rec16;
+using tarnwick::testing::file16;
 using tarnwick::testing::run_with;
 using tarnwick::testing::temp_dir;
 using tarnwick::testing::write_file;
 
 TEST(run, refuses_the_input_by_another_letter_case) {
   const temp_dir dir;
-  write_file(dir / "t.86p", rec16 + "\n");
+  write_file(dir / "t.86p", file16);
   // T.86P opens t.86p, and its output name T.86p is the same file again.
   EXPECT_EQ(run_with({dir / "T.86P"}),
             converted(dir / "T.86P", dir / "T.86p",
                       "Error converting " + dir / "T.86P" + ": output would overwrite the input!"));
-  EXPECT_EQ(read_file(dir / "t.86p"), rec16 + "\n");
+  EXPECT_EQ(read_file(dir / "t.86p"), file16);
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"t.86p"});
 }
 
 TEST(run, device_names_are_no_files) {
   // aux.hex is the device AUX, whose read would wait forever; nulabcd's output nul.86p is NUL.
   const temp_dir dir;
-  write_file(dir / "nulabcd", rec16 + "\n");
+  write_file(dir / "nulabcd", file16);
   EXPECT_EQ(run_with({dir / "aux.hex"}),
             (std::vector<std::string>{"<clear>", banner() + "\n",
                                       "Error opening " + dir / "aux.hex" + "!"}));
@@ -49,7 +49,7 @@ TEST(run, non_ascii_names) {
   const temp_dir dir;
   // Cyrillic, a Latin letter with a diaeresis, the euro sign and a character beyond 16 bits.
   const std::string name = "\xd0\xbf\xd1\x80\xd0\xbe\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80";
-  write_file(dir / (name + ".hex"), rec16 + "\n");
+  write_file(dir / (name + ".hex"), file16);
   EXPECT_EQ(run_with({dir / (name + ".hex")}),
             converted(dir / (name + ".hex"), dir / (name + ".86p")));
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{name + ".86p", name + ".hex"}));
@@ -83,7 +83,7 @@ TEST(run, names_longer_than_260_characters) {
     ASSERT_NE(CreateDirectoryW(widen(prefixed).c_str(), nullptr), 0);
   }
   const std::string base = std::string(100, 'p');
-  write_file(prefixed + "\\" + base + ".hex", rec16 + "\n");
+  write_file(prefixed + "\\" + base + ".hex", file16);
   const std::string input = folder + "/" + base + ".hex";
   ASSERT_GT(input.size(), 360U);
   EXPECT_EQ(run_with({input}), converted(input, folder + "/" + base + ".86p"));
