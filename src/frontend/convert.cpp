@@ -8,13 +8,15 @@ namespace tarnwick::frontend {
 conversion convert(hexreader::byte_source& in, std::string_view output_name,
                    std::string_view time_text) {
   conversion result;
+  // The rows are read into the file itself, after its start.
   hexreader::row_table table;
+  ti86::write_header(table.text, time_text);
+  ti86::begin_program(table.text);
   result.status = hexreader::read_rows(in, table, ti86::max_row_text, ti86::line_separator);
   if (result.status != hexreader::read_status::ok) return result;
   result.faults = table.faults;
-  result.image.reserve(ti86::file_overhead + ti86::program_length(table));
-  ti86::write_header(result.image, time_text);
-  ti86::write_program(result.image, table, ti86::make_variable_name(output_name));
+  ti86::write_program(table.text, ti86::make_variable_name(output_name));
+  result.image = std::move(table.text);
   return result;
 }
 

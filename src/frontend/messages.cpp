@@ -1,6 +1,6 @@
 #include "frontend/messages.h"
 
-#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdio>
 
@@ -24,13 +24,15 @@ std::string concat(std::string_view a, std::string_view b, std::string_view c = 
 }  // namespace
 
 std::string shown_name(std::string_view name) {
+  // A name that is not UTF-8 is shown byte by byte, as an 8-bit terminal reads it, where the
+  // bytes 0x80-0x9F are the C1 controls themselves (0x9B is CSI, as ESC [ is).
+  const bool bytes = !text::is_valid_utf8(name);
   std::string shown;
   shown.reserve(name.size());
   while (!name.empty()) {
-    char32_t c = 0;
-    const std::size_t length = text::decode_utf8(name, c);
-    const std::size_t taken = length == 0 ? 1 : length;
-    const bool control = length != 0 && (c < 0x20 || (c >= 0x7f && c <= 0x9f));
+    char32_t c = static_cast<unsigned char>(name[0]);
+    const std::size_t taken = bytes ? 1 : text::decode_utf8(name, c);
+    const bool control = c < 0x20 || (c >= 0x7f && c <= 0x9f);
     if (control) {
       shown += '?';
     } else {
@@ -81,6 +83,32 @@ std::string out_of_memory_message(std::string_view name) {
   return converting_error(name, "out of memory");
 }
 
+std::string reason_line(std::string_view name, std::string_view reason) {
+  return concat("tarnwick: ", name, concat(": ", reason));
+}
+
+std::string_view own_reason(failure::cause why) {
+  switch (why) {
+    case failure::cause::not_regular_file:
+      return "not a regular file";
+    case failure::cause::link_in_shared_folder:
+      return "a link another user owns in a shared folder";
+    case failure::cause::link_loop:
+      return "a link loop";
+    case failure::cause::same_file:
+      return "the same file as the input";
+    case failure::cause::output_changed:
+      return "replaced by something else while the output was written";
+    case failure::cause::too_large:
+      return "larger than a .86p file can hold";
+    case failure::cause::out_of_memory:
+      return "not enough memory";
+    case failure::cause::system:
+      break;
+  }
+  return {};
+}
+
 std::string not_intel_hex_warning(std::string_view name) {
   return concat("Warning: ", name,
                 " does not look like Intel HEX: no line starts with ':'. Running the program "
@@ -95,32 +123,44 @@ std::string hex_address(std::uint64_t address) {
   return text;
 }
 
-// What is wrong with a line of kind `f`, and what it does to the program.
-std::string fault_text(hexreader::fault f, const hexreader::fault_lines& k) {
+// What is wrong with a line of kind `f`, and what it does to the program, after `out`.
+void append_fault_text(std::string& out, hexreader::fault f, const hexreader::fault_lines& k) {
   using hexreader::fault;
   switch (f) {
     case fault::not_record:
-      return "not an Intel HEX record; its characters after the ninth go into the program";
+      out += "not an Intel HEX record; its characters after the ninth go into the program";
+      return;
     case fault::malformed:
-      return "a record whose characters are not all hex digits, or not as many as its byte "
-             "count gives; what it puts in the program is not its data";
+      out +=
+          "a record whose characters are not all hex digits, or not as many as its byte "
+          "count gives; what it puts in the program is not its data";
+      return;
     case fault::bad_checksum:
-      return "a record whose checksum is wrong; its data may be damaged";
+      out += "a record whose checksum is wrong; its data may be damaged";
+      return;
     case fault::address_gap:
-      return "data at address " + hex_address(k.found) + " does not follow on from the data " +
-             "before it, which ends at " + hex_address(k.expected) +
-             "; the program is put together without the gap, so the bytes from here on are not " +
-             "where the assembler put them";
+      out += "data at address ";
+      out += hex_address(k.found);
+      out += " does not follow on from the data before it, which ends at ";
+      out += hex_address(k.expected);
+      out +=
+          "; the program is put together without the gap, so the bytes from here on are not "
+          "where the assembler put them";
+      return;
     case fault::high_base:
-      return "an extended address record sets the base address " + hex_address(k.expected) +
-             "; the data after it belongs there, not at the addresses its records name, and no " +
-             "TI-86 program runs there";
+      out += "an extended address record sets the base address ";
+      out += hex_address(k.expected);
+      out +=
+          "; the data after it belongs there, not at the addresses its records name, and no "
+          "TI-86 program runs there";
+      return;
     case fault::after_end:
-      return "a record after the end-of-file record; it still goes into the program";
+      out += "a record after the end-of-file record; it still goes into the program";
+      return;
     case fault::no_end:
-      return "no end-of-file record: the file may be cut short";
+      out += "no end-of-file record: the file may be cut short";
+      return;
   }
-  return {};
 }
 
 }  // namespace
@@ -128,20 +168,34 @@ std::string fault_text(hexreader::fault f, const hexreader::fault_lines& k) {
 std::vector<std::string> warning_lines(const hexreader::file_faults& faults,
                                        std::string_view name) {
   if (!faults.any_record) return {not_intel_hex_warning(name)};
-  std::vector<std::pair<std::uint64_t, std::string>> found;
-  for (std::size_t i = 0; i < hexreader::fault_kinds; ++i) {
-    const hexreader::fault_lines& k = faults.kinds[i];
-    if (k.lines == 0) continue;
-    std::string line = "Warning: " + std::string(name) + " line " + std::to_string(k.first_line) +
-                       ": " + fault_text(static_cast<hexreader::fault>(i), k);
-    if (k.lines > 1) line += " (" + std::to_string(k.lines) + " lines in all)";
-    found.emplace_back(k.first_line, std::move(line));
-  }
-  std::stable_sort(found.begin(), found.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<std::string> lines;
-  for (auto& f : found) lines.push_back(std::move(f.second));
-  return lines;
+  // The kinds found, each in turn the one whose first line is the earliest left.
+  std::array<bool, hexreader::fault_kinds> told{};
+  for (;;) {
+    std::size_t next = hexreader::fault_kinds;
+    for (std::size_t i = 0; i < hexreader::fault_kinds; ++i) {
+      const hexreader::fault_lines& k = faults.kinds[i];
+      if (k.lines > 0 && !told[i] &&
+          (next == hexreader::fault_kinds || k.first_line < faults.kinds[next].first_line)) {
+        next = i;
+      }
+    }
+    if (next == hexreader::fault_kinds) return lines;
+    told[next] = true;
+    const hexreader::fault_lines& k = faults.kinds[next];
+    std::string line = "Warning: ";
+    line += name;
+    line += " line ";
+    line += std::to_string(k.first_line);
+    line += ": ";
+    append_fault_text(line, static_cast<hexreader::fault>(next), k);
+    if (k.lines > 1) {
+      line += " (";
+      line += std::to_string(k.lines);
+      line += " lines in all)";
+    }
+    lines.push_back(std::move(line));
+  }
 }
 
 }  // namespace tarnwick::frontend

@@ -5,13 +5,14 @@
 #include <string_view>
 #include <vector>
 
+#include "frontend/system.h"
 #include "hexreader/row_table.h"
 
 namespace tarnwick::frontend {
 
 // `name` as the console shows it: each control character (bytes 0x00-0x1F and 0x7F, and
-// U+0080-U+009F where the bytes are valid UTF-8) as `?`, so that no name can move the
-// cursor, colour the text or forge a line.
+// U+0080-U+009F where the name is valid UTF-8, the bytes 0x80-0x9F where it is not) as `?`, so
+// that no name can move the cursor, colour the text or forge a line.
 std::string shown_name(std::string_view name);
 
 // "- Tarnwick (VERSION) -", the first line of every run.
@@ -36,6 +37,14 @@ std::string overwrite_message(std::string_view name);
 
 // The message for a conversion of `name` that ran out of memory.
 std::string out_of_memory_message(std::string_view name);
+
+// "tarnwick: NAME: REASON", the line on the error stream that follows each failure's message
+// and says why it happened.
+std::string reason_line(std::string_view name, std::string_view reason);
+
+// The program's own words for a failure of its own; empty for an error the system reported,
+// whose words are the system's.
+std::string_view own_reason(failure::cause why);
 
 // The last line where the program's window closes as it ends, before a key is waited for.
 inline constexpr std::string_view close_window_line = "Press any key to close this window.";

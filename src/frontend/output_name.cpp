@@ -8,16 +8,6 @@
 namespace tarnwick::frontend {
 namespace {
 
-bool is_valid_utf8(std::string_view text) {
-  while (!text.empty()) {
-    char32_t c = 0;
-    const std::size_t length = text::decode_utf8(text, c);
-    if (length == 0) return false;
-    text.remove_prefix(length);
-  }
-  return true;
-}
-
 bool is_continuation_byte(char c) {
   return (static_cast<unsigned char>(c) & 0xc0) == 0x80;
 }
@@ -32,7 +22,7 @@ std::string make_output_name(std::string_view input_name, std::string_view separ
   constexpr int extension_length = 4;
   const std::size_t last_separator = input_name.find_last_of(separators);
   const std::size_t base = last_separator == std::string_view::npos ? 0 : last_separator + 1;
-  const bool by_code_point = is_valid_utf8(input_name);
+  const bool by_code_point = text::is_valid_utf8(input_name);
   std::size_t kept = input_name.size();
   for (int removed = 0; removed < extension_length && kept > base; ++removed) {
     --kept;

@@ -5,8 +5,9 @@
 #include <bit>
 #include <cstring>
 #include <memory>
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
 #endif
 
 namespace tarnwick::hexreader {
@@ -15,68 +16,117 @@ namespace {
 constexpr std::size_t head_length = 9;      // ':', byte count, address and type
 constexpr std::size_t checksum_digits = 2;  // the record checksum, which ends every row
 constexpr std::size_t block = std::size_t{64} * 1024;
-// Zeros past the bytes read, and room past the text, for the 16-byte loads and stores.
+// Room past the text for the 32-byte stores.
 constexpr std::size_t slack = 64;
+// Zeros past the bytes read: a record's line end is looked for there, and its digits loaded,
+// without a bounds check.
+constexpr std::size_t read_slack = 1024;
 
-// The value of each byte as a hex digit, or -1.
-constexpr std::array<signed char, 256> hex_values = [] {
-  std::array<signed char, 256> v{};
-  for (int c = 0; c < 256; ++c) {
-    v[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
-           : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
-           : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
-                                  : -1;
+// The value of each byte as a hex digit, or 0xFF.
+constexpr std::array<unsigned char, 256> hex_values = [] {
+  std::array<unsigned char, 256> v{};
+  for (unsigned c = 0; c < 256; ++c) {
+    const unsigned value = c >= '0' && c <= '9'   ? c - '0'
+                           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                  : 0xFF;
+    v[c] = static_cast<unsigned char>(value);
   }
   return v;
 }();
 
-#if defined(__SSE2__)
-using lane = __m128i;
-lane load(const char* p) {
-  return _mm_loadu_si128(reinterpret_cast<const lane*>(p));
-}
-// The 16 bytes at `p` as hex digit values, with a byte of ones in `valid` for each that is one.
-lane hex_lane(const char* p, lane& valid) {
-  const lane x = load(p);
-  // Signed compares after a shift that brings each range to the bottom of the signed bytes.
-  const lane digit = _mm_cmplt_epi8(_mm_add_epi8(x, _mm_set1_epi8(0x50)), _mm_set1_epi8(-118));
-  const lane folded = _mm_or_si128(x, _mm_set1_epi8(0x20));
-  const lane letter =
-      _mm_cmplt_epi8(_mm_add_epi8(folded, _mm_set1_epi8(0x1F)), _mm_set1_epi8(-122));
-  valid = _mm_or_si128(digit, letter);
-  return _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0F)),
-                      _mm_and_si128(letter, _mm_set1_epi8(9)));
-}
-#endif
+#if defined(__x86_64__)
+// The vector code: AVX2, where the processor and the system have it, 32 bytes a step.
+namespace wide {
 
-// The length of the run a b a b ... at `p`, at most `n`; may read 15 bytes past `n`.
-std::size_t run_length(const char* p, std::size_t n, char a, char b) {
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  const lane pattern = _mm_set1_epi16(static_cast<short>(
+using lane = __m256i;
+#define TARNWICK_AVX2 __attribute__((target("avx2")))
+
+// Whether the processor has AVX2 and the system saves its registers.
+bool usable() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0) return false;
+  unsigned low = 0, high = 0;
+  __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  return (low & 6) == 6 && __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (b & bit_AVX2) != 0;
+}
+
+TARNWICK_AVX2 inline lane load(const char* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const lane*>(p));
+}
+
+// The constants of hex_digits, made once for a loop of calls.
+struct hex_constants {
+  lane digit_shift, digit_top, fold, letter_shift, letter_top, low_bits, nine;
+};
+TARNWICK_AVX2 inline hex_constants make_hex_constants() {
+  // Signed compares after a shift that brings each range to the bottom of the signed bytes.
+  return {_mm256_set1_epi8(0x50), _mm256_set1_epi8(-118), _mm256_set1_epi8(0x20),
+          _mm256_set1_epi8(0x1F), _mm256_set1_epi8(-122), _mm256_set1_epi8(0x0F),
+          _mm256_set1_epi8(9)};
+}
+
+// The 32 bytes at `p` as hex digit values, with a byte of ones in `valid` for each that is one.
+TARNWICK_AVX2 inline lane hex_digits(const char* p, lane& valid, const hex_constants& c) {
+  const lane x = load(p);
+  const lane digit = _mm256_cmpgt_epi8(c.digit_top, _mm256_add_epi8(x, c.digit_shift));
+  const lane letter =
+      _mm256_cmpgt_epi8(c.letter_top, _mm256_add_epi8(_mm256_or_si256(x, c.fold), c.letter_shift));
+  valid = _mm256_or_si256(digit, letter);
+  return _mm256_add_epi8(_mm256_and_si256(x, c.low_bits), _mm256_and_si256(letter, c.nine));
+}
+
+// The length of the run a b a b ... at `p`, at most `n`; may read 31 bytes past `n`.
+TARNWICK_AVX2 std::size_t run_length(const char* p, std::size_t n, char a, char b) {
+  const lane pattern = _mm256_set1_epi16(static_cast<short>(
       static_cast<unsigned char>(a) | static_cast<unsigned>(static_cast<unsigned char>(b)) << 8));
-  const auto equal = [&](std::size_t at) { return _mm_cmpeq_epi8(load(p + at), pattern); };
-  for (; i + 64 <= n; i += 64) {  // runs are long: four lanes a step while all match
-    const lane m = _mm_and_si128(_mm_and_si128(equal(i), equal(i + 16)),
-                                 _mm_and_si128(equal(i + 32), equal(i + 48)));
-    if (_mm_movemask_epi8(m) != 0xFFFF) break;
+  std::size_t i = 0;
+  for (; i + 128 <= n; i += 128) {  // runs are long: four lanes a step while all match
+    const lane m = _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(load(p + i), pattern),
+                                                     _mm256_cmpeq_epi8(load(p + i + 32), pattern)),
+                                    _mm256_and_si256(_mm256_cmpeq_epi8(load(p + i + 64), pattern),
+                                                     _mm256_cmpeq_epi8(load(p + i + 96), pattern)));
+    if (_mm256_movemask_epi8(m) != -1) break;
   }
-  for (; i < n; i += 16) {
-    const auto miss = static_cast<unsigned>(~_mm_movemask_epi8(equal(i)) & 0xFFFF);
+  for (; i < n; i += 32) {
+    const auto miss =
+        ~static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(load(p + i), pattern)));
     if (miss != 0) return std::min(n, i + static_cast<std::size_t>(std::countr_zero(miss)));
   }
   return n;
+}
+
+}  // namespace wide
+#endif
+
+// Whether the vector code runs here.
+bool vector_code_usable() {
+#if defined(__x86_64__)
+  return wide::usable();
 #else
+  return false;
+#endif
+}
+
+// The length of the run a b a b ... at `p`, at most `n`; may read 31 bytes past `n`.
+std::size_t run_length(const char* p, std::size_t n, char a, char b, bool vector) {
+#if defined(__x86_64__)
+  if (vector) return wide::run_length(p, n, a, b);
+#endif
+  (void)vector;
+  std::size_t i = 0;
   while (i < n && p[i] == (i % 2 == 0 ? a : b)) ++i;
   return i;
-#endif
 }
 
 class line_reader {
  public:
   line_reader(row_table& table, std::size_t max_text, char row_end)
-      : table_(table), max_text_(max_text), row_end_(row_end) {
-    table_.text.reserve(std::min(max_text, block) + slack);
+      : table_(table),
+        used_(table.text.size()),
+        limit_(used_ + std::min(max_text, SIZE_MAX - used_)),
+        row_end_(row_end) {
+    table_.text.reserve(used_ + std::min(max_text, block) + slack);
   }
   bool full() const { return full_; }
 
@@ -99,92 +149,117 @@ class line_reader {
     if (n > checksum_digits) keep(s + head_length, n - checksum_digits);
   }
 
-  // Takes the data records of the right form at `p` and after it, each line ending before
-  // `end`, and returns where the first other line starts, for take_line. Reads up to 15
+#if defined(__x86_64__)
+  // Takes the data records of the right form with a right checksum at `p` and after it, each
+  // following on from the one before, and returns where the first other line starts, for
+  // take_line. A line the block cuts meets the zeros after it, and is left. Reads up to 31
   // bytes past each line.
-  __attribute__((noinline)) const char* quick_records(const char* p, const char* end) {
-#if defined(__SSE2__)
-    if (end_seen_) return p;
-    alignas(16) static constexpr char tail[32] = {0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
-                                                  0,  0,  0,  0,  0,  -1, -1, -1, -1, -1, -1,
-                                                  -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-    const lane zero = _mm_setzero_si128(), low = _mm_set1_epi16(0xFF);
+  TARNWICK_AVX2 const char* quick_records(const char* p) {
+    using namespace wide;
+    // Bytes 0-31 ones, 32-63 zeros: a mask of the first or last bytes of a lane, by where it
+    // is loaded from.
+    alignas(32) static constexpr std::array<signed char, 64> ones_zeros = [] {
+      std::array<signed char, 64> m{};
+      for (std::size_t i = 0; i < 32; ++i) m[i] = -1;
+      return m;
+    }();
+    const char* const masks = reinterpret_cast<const char*>(ones_zeros.data());
+    // The first data record, and those after the end-of-file record, warn or may: take_line.
+    if (end_seen_ || !placed_) return p;
+    hex_constants hex = make_hex_constants();
+    lane low = _mm256_set1_epi16(0xFF), zero = _mm256_setzero_si256();
+    lane weights = _mm256_set1_epi16(0x0110);  // 16 for a byte's first digit, 1 for its second
+    // Held in registers: the compiler would otherwise make each again for every record.
+    __asm__(""
+            : "+x"(hex.digit_shift), "+x"(hex.digit_top), "+x"(hex.fold), "+x"(hex.letter_shift),
+              "+x"(hex.letter_top), "+x"(hex.low_bits), "+x"(hex.nine), "+x"(low), "+x"(zero),
+              "+x"(weights));
     // Kept in locals, which the text's stores cannot alias.
-    std::uint64_t rows = 0, kept = 0, next = next_;
-    bool placed = placed_;
-    std::string& text = table_.text;
-    char* out = text.data() + used_;
-    const auto room_end = [&] {
-      return text.data() + std::min(max_text_, std::max(text.size(), slack) - slack);
-    };
+    std::uint64_t rows = 0, next = next_;
+    const std::uint64_t base = base_;
+    const char row_end = row_end_;
+    const std::size_t used_before = used_;
+    char* out = table_.text.data() + used_;
     char* room = room_end();
     while (p[0] == ':') {
       lane valid;
-      const lane first = hex_lane(p + 1, valid);
+      lane sum = hex_digits(p + 1, valid, hex);
       // Byte i of the record in 16-bit lane i: its high digit comes first.
-      const lane head =
-          _mm_or_si128(_mm_slli_epi16(_mm_and_si128(first, low), 4), _mm_srli_epi16(first, 8));
-      const auto count = static_cast<std::size_t>(_mm_extract_epi16(head, 0));
+      const __m128i first = _mm256_castsi256_si128(sum);
+      const __m128i head =
+          _mm_or_si128(_mm_slli_epi16(_mm_and_si128(first, _mm256_castsi256_si128(low)), 4),
+                       _mm_srli_epi16(first, 8));
+      // Its first four bytes, in memory order: count, address high and low, type.
+      const auto h = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(head, head)));
+      const std::size_t count = h & 0xFF;
       const std::size_t digits = 2 * count + 10;
       const char* const e = p + 1 + digits;
-      if (digits < 16 || end - e < 2) break;
-      std::uint16_t line_end;  // LF, or CR LF, in memory order
+      std::uint16_t line_end;  // LF, or CR LF, read in the machine's byte order
       std::memcpy(&line_end, e, 2);
-      if (e[0] != '\n' &&
-          line_end != (std::endian::native == std::endian::little ? 0x0A0D : 0x0D0A))
-        break;
-      // Digit values summed lane by lane, each byte modulo 256, which is all the checksum needs.
-      lane sum = first;
-      std::size_t k = 16;
-      for (lane ok; k + 16 <= digits; k += 16) {
-        sum = _mm_add_epi8(sum, hex_lane(p + 1 + k, ok));
-        valid = _mm_and_si128(valid, ok);
-      }
-      if (k < digits) {  // the last lane ends with the record: the digits taken already masked
+      const std::size_t eol = (line_end & 0xFF) == '\n' ? 1 : line_end == 0x0A0D ? 2 : 0;
+      if (eol == 0) break;
+      // Digit values summed lane by lane, each byte modulo 256, which is all the checksum needs;
+      // the last lane ends with the record, the digits taken already masked off.
+      if (digits <= 32) {
+        const lane inside = load(masks + 32 - digits);
+        valid = _mm256_or_si256(valid, _mm256_andnot_si256(inside, _mm256_set1_epi8(-1)));
+        sum = _mm256_and_si256(sum, inside);
+      } else {
+        std::size_t k = 32;
+        if (digits > 64) [[unlikely]] {
+          for (lane ok; digits - k > 32; k += 32) {
+            sum = _mm256_add_epi8(sum, hex_digits(p + 1 + k, ok, hex));
+            valid = _mm256_and_si256(valid, ok);
+          }
+        }
         lane ok;
-        const lane last = hex_lane(e - 16, ok);
-        valid = _mm_and_si128(valid, ok);
-        sum = _mm_add_epi8(sum, _mm_and_si128(last, load(tail + (digits - k))));
+        const lane last = hex_digits(e - 32, ok, hex);
+        valid = _mm256_and_si256(valid, ok);
+        sum = _mm256_add_epi8(sum, _mm256_andnot_si256(load(masks + (digits - k)), last));
       }
-      const lane bytes =
-          _mm_and_si128(_mm_add_epi16(_mm_slli_epi16(sum, 4), _mm_srli_epi16(sum, 8)), low);
-      const lane total = _mm_sad_epu8(bytes, zero);
-      const auto at = base_ + static_cast<unsigned>(_mm_extract_epi16(head, 1) << 8 |
-                                                    _mm_extract_epi16(head, 2));
-      if (_mm_movemask_epi8(valid) != 0xFFFF || _mm_extract_epi16(head, 3) != 0 ||
-          ((_mm_cvtsi128_si32(total) + _mm_extract_epi16(total, 4)) & 0xFF) != 0 ||
-          (placed && at != next)) {
-        break;
-      }
+      // Each byte is 16 times its first digit plus its second; only their low bytes count.
+      const lane bytes = _mm256_and_si256(_mm256_maddubs_epi16(sum, weights), low);
+      const lane sums = _mm256_sad_epu8(bytes, zero);
+      const __m128i total =
+          _mm_add_epi32(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+      const std::uint64_t at = base + __builtin_bswap16(static_cast<std::uint16_t>(h >> 8));
+      // Any digit that is none, a type other than 00, a checksum that is wrong, a gap.
+      const auto wrong = (static_cast<unsigned>(_mm256_movemask_epi8(valid)) ^ 0xFFFFFFFFU) |
+                         (h >> 24) |
+                         ((static_cast<unsigned>(_mm_cvtsi128_si32(total)) +
+                           static_cast<unsigned>(_mm_extract_epi16(total, 4))) &
+                          0xFF) |
+                         static_cast<unsigned>(at != next);
+      if (wrong != 0) break;
       const std::size_t n = 2 * count;
       if (room - out <= static_cast<std::ptrdiff_t>(n)) {
-        used_ = static_cast<std::size_t>(out - text.data());
+        used_ = static_cast<std::size_t>(out - table_.text.data());
         if (!grow(n)) break;
-        out = text.data() + used_;
+        out = table_.text.data() + used_;
         room = room_end();
       }
-      std::memcpy(out, p + head_length, 16);
-      for (std::size_t i = 16; i < n; i += 16) std::memcpy(out + i, p + head_length + i, 16);
-      out[n] = row_end_;
+      _mm256_storeu_si256(reinterpret_cast<lane*>(out), load(p + head_length));
+      for (std::size_t i = 32; i < n; i += 32) {
+        _mm256_storeu_si256(reinterpret_cast<lane*>(out + i), load(p + head_length + i));
+      }
+      out[n] = row_end;
       out += n + 1;
       next = at + count;
-      placed = true;
       ++rows;
-      kept += n;
-      p = e + (e[0] == '\n' ? 1 : 2);
+      p = e + eol;
     }
-    used_ = static_cast<std::size_t>(out - text.data());
+    used_ = static_cast<std::size_t>(out - table_.text.data());
     table_.rows += rows;
     table_.non_empty += rows;
-    table_.chars += kept;
-    table_.faults.any_record = table_.faults.any_record || rows > 0;
+    table_.chars += used_ - used_before - rows;
     next_ = next;
-    placed_ = placed;
-#else
-    (void)end;
-#endif
     return p;
   }
+#else
+  const char* quick_records(const char* p) {
+    return p;
+  }
+#endif
 
   // Ends the reading: the missing end-of-file record, and the text cut to what was kept.
   void finish() {
@@ -208,9 +283,9 @@ class line_reader {
         static_cast<std::size_t>(std::min<std::uint64_t>((length - 1) / 2, 260));
     std::size_t pairs = 0;
     for (; pairs < most; ++pairs) {
-      const int high = hex_values[static_cast<unsigned char>(s[1 + 2 * pairs])];
-      const int low = hex_values[static_cast<unsigned char>(s[2 + 2 * pairs])];
-      if (high < 0 || low < 0) break;
+      const unsigned high = hex_values[static_cast<unsigned char>(s[1 + 2 * pairs])];
+      const unsigned low = hex_values[static_cast<unsigned char>(s[2 + 2 * pairs])];
+      if (high > 15 || low > 15) break;
       bytes[pairs] = static_cast<unsigned char>(high << 4 | low);
     }
     head = pairs >= 4;
@@ -240,9 +315,15 @@ class line_reader {
     next_ = at + count;
   }
 
+  // How far the text may be written: its limit, or short of its end by the stores' reach.
+  char* room_end() {
+    std::string& text = table_.text;
+    return text.data() + std::min(limit_, std::max(text.size(), slack) - slack);
+  }
+
   // Makes room for `n` more characters and a row end; false when the text would pass its limit.
   bool grow(std::size_t n) {
-    if (n >= max_text_ - used_) {
+    if (n >= limit_ - used_) {
       full_ = true;
       return false;
     }
@@ -267,9 +348,9 @@ class line_reader {
   }
 
   row_table& table_;
-  const std::size_t max_text_;
+  std::size_t used_;         // bytes of the text kept, the caller's first
+  const std::size_t limit_;  // the most the text may hold
   const char row_end_;
-  std::size_t used_ = 0;  // bytes of the text kept
   bool full_ = false;
   bool end_seen_ = false;
   bool placed_ = false;                // a data record has given `next_`
@@ -279,8 +360,9 @@ class line_reader {
 }  // namespace
 
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end) {
+  const bool vector = vector_code_usable();
   line_reader lines(table, max_text, row_end);
-  const std::unique_ptr<char[]> buffer(new char[block + slack]);
+  const std::unique_ptr<char[]> buffer(new char[block + read_slack]);
   // A line that a block leaves open: its first characters, as many as tell all it gives (a
   // longer line is too large or cut at a zero byte by then), and its length.
   const std::size_t cap = std::max(std::min(max_text, SIZE_MAX - 1024) + 16, std::size_t{1024});
@@ -309,31 +391,28 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
       failed = n < 0;
       got += done ? 0 : static_cast<std::size_t>(n);
     }
-    if (const void* z = std::memchr(buffer.get(), 0x1A, got)) {
-      got = static_cast<std::size_t>(static_cast<const char*>(z) - buffer.get());
-      done = true;
-      failed = false;
-    }
-    std::memset(buffer.get() + got, 0, slack);
+    std::memset(buffer.get() + got, 0, read_slack);
     const char* p = buffer.get();
     const char* const end = p + got;
     while (p < end && !lines.full()) {
       if (open_length == 0) {
         // Blank lines, all LF or all CR LF, are only counted.
         if (p[0] == '\n') {
-          const std::size_t n = run_length(p, static_cast<std::size_t>(end - p), '\n', '\n');
+          const std::size_t n =
+              run_length(p, static_cast<std::size_t>(end - p), '\n', '\n', vector);
           table.rows += n;
           p += n;
           continue;
         }
         if (p[0] == '\r' && p[1] == '\n') {
-          const std::size_t n = run_length(p, static_cast<std::size_t>(end - p), '\r', '\n') / 2;
+          const std::size_t n =
+              run_length(p, static_cast<std::size_t>(end - p), '\r', '\n', vector) / 2;
           table.rows += n;
           p += 2 * n;
           continue;
         }
-        if (p[0] == ':') {
-          const char* const after = lines.quick_records(p, end);
+        if (p[0] == ':' && vector) {
+          const char* const after = lines.quick_records(p);
           if (after != p) {
             p = after;
             continue;
@@ -342,6 +421,14 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
       }
       const auto* lf =
           static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      // Ctrl-Z ends the input. It is looked for only here: the lines taken above hold none.
+      if (const void* z =
+              std::memchr(p, 0x1A, static_cast<std::size_t>((lf != nullptr ? lf : end) - p))) {
+        extend(p, static_cast<std::size_t>(static_cast<const char*>(z) - p));
+        done = true;
+        failed = false;
+        break;
+      }
       if (lf == nullptr) {
         extend(p, static_cast<std::size_t>(end - p));
         break;

@@ -44,8 +44,8 @@ struct row_table {
   std::uint64_t rows = 0;       // R: lines read
   std::uint64_t non_empty = 0;  // L: lines that gave data text
   std::uint64_t chars = 0;      // S: data characters kept over all rows
-  // The non-empty rows in input order, each followed by the caller's row end byte. Its size
-  // is L + S.
+  // What the caller put there, then the non-empty rows in input order, each followed by the
+  // caller's row end byte: L + S bytes after the caller's.
   std::string text;
   file_faults faults;  // complete only when the whole input was read
 };
@@ -57,11 +57,11 @@ enum class read_status {
 };
 
 // Reads the whole input, a Windows text stream (CR LF is one line end, a lone CR an ordinary
-// character, Ctrl-Z ends the input), into an empty `table`. Each line of nine characters or
-// more gives the characters after its first nine, cut at their first zero byte, less their
-// last two (the record checksum); a line whose first nine are a record head of a type other
-// than 00 gives nothing. Each kept row is followed by `row_end` in `table.text`. Stops as
-// soon as `table.text` would grow past `max_text` bytes.
+// character, Ctrl-Z ends the input), into `table`, whose counts start at zero. Each line of nine
+// characters or more gives the characters after its first nine, cut at their first zero byte, less
+// their last two (the record checksum); a line whose first nine are a record head of a type other
+// than 00 gives nothing. Each kept row is appended to `table.text`, followed by `row_end`.
+// Stops as soon as the rows would pass `max_text` bytes.
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end);
 
 }  // namespace tarnwick::hexreader

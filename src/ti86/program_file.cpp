@@ -42,10 +42,6 @@ std::uint16_t checksum(std::string_view data) {
 
 }  // namespace
 
-std::size_t program_length(const hexreader::row_table& table) {
-  return body_start.size() + std::max<std::size_t>(table.text.size(), 1) - 1;
-}
-
 void write_header(std::string& out, std::string_view time_text) {
   out += signature;
   out += marker;
@@ -54,23 +50,27 @@ void write_header(std::string& out, std::string_view time_text) {
   out.append(comment_length - stamp.size(), '\0');
 }
 
-void write_program(std::string& out, const hexreader::row_table& table, const variable_name& name) {
-  const std::size_t p = program_length(table);
-  put_word(out, word(p + variable_entry_length));
-  const std::size_t data_start = out.size();
-  put_word(out, variable_header_length);
-  put_word(out, word(p + 2));
-  out.push_back(static_cast<char>(program_type));
-  out.push_back(static_cast<char>(name_length));
-  out.append(name.data(), name.size());
-  put_word(out, word(p + 2));
-  put_word(out, word(p));
-  out += body_start;
-  // Each row is already followed by a separator; the last one has none after it. Copied in
-  // pieces short of the 2 KiB from which a copy takes a slow-starting string instruction.
-  const std::string_view rows = std::string_view(table.text).substr(0, p - body_start.size());
-  for (std::size_t at = 0; at < rows.size(); at += 1984) out += rows.substr(at, 1984);
-  put_word(out, checksum(std::string_view(out).substr(data_start)));
+void begin_program(std::string& file) {
+  file.append(2 + variable_entry_length, '\0');
+  file += body_start;
+}
+
+void write_program(std::string& file, const variable_name& name) {
+  // Each row is followed by a separator; the last one has none after it.
+  if (file.size() > rows_offset) file.pop_back();
+  const std::size_t data_start = header_length + 2;
+  const std::size_t p = file.size() - (data_start + variable_entry_length);
+  std::string fields;
+  put_word(fields, word(p + variable_entry_length));
+  put_word(fields, variable_header_length);
+  put_word(fields, word(p + 2));
+  fields.push_back(static_cast<char>(program_type));
+  fields.push_back(static_cast<char>(name_length));
+  fields.append(name.data(), name.size());
+  put_word(fields, word(p + 2));
+  put_word(fields, word(p));
+  file.replace(header_length, fields.size(), fields);
+  put_word(file, checksum(std::string_view(file).substr(data_start)));
 }
 
 }  // namespace tarnwick::ti86

@@ -18,30 +18,37 @@ void put_decimal(std::string& out, long long value, int digits) {
   out += text;
 }
 
-// Keeps `value` in [0, n) so that a broken-down time with fields out of range cannot index
-// past the name tables or print a minus sign.
-long long wrap(long long value, long long n) {
-  return ((value % n) + n) % n;
+bool in_range(long long value, long long lowest, long long highest) {
+  return value >= lowest && value <= highest;
+}
+
+// True when each field of `t` is in its range (a leap second included) and the year has at
+// most four digits, so that none can index past the name tables or print a minus sign.
+bool fits_the_form(const std::tm& t) {
+  return in_range(t.tm_wday, 0, 6) && in_range(t.tm_mon, 0, 11) && in_range(t.tm_mday, 1, 31) &&
+         in_range(t.tm_hour, 0, 23) && in_range(t.tm_min, 0, 59) && in_range(t.tm_sec, 0, 60) &&
+         in_range(1900LL + t.tm_year, 0, 9999);
 }
 
 }  // namespace
 
-std::string format_time_text(const std::tm& local) {
+std::string format_time_text(const std::optional<std::tm>& local) {
+  if (!local || !fits_the_form(*local)) return std::string(unknown_time_text);
   std::string out;
-  out.reserve(24);
-  out += day_names.substr(static_cast<std::size_t>(wrap(local.tm_wday, 7)) * 3, 3);
+  out.reserve(unknown_time_text.size());
+  out += day_names.substr(static_cast<std::size_t>(local->tm_wday) * 3, 3);
   out += ' ';
-  out += month_names.substr(static_cast<std::size_t>(wrap(local.tm_mon, 12)) * 3, 3);
+  out += month_names.substr(static_cast<std::size_t>(local->tm_mon) * 3, 3);
   out += ' ';
-  put_decimal(out, wrap(local.tm_mday, 100), 2);
+  put_decimal(out, local->tm_mday, 2);
   out += ' ';
-  put_decimal(out, wrap(local.tm_hour, 100), 2);
+  put_decimal(out, local->tm_hour, 2);
   out += ':';
-  put_decimal(out, wrap(local.tm_min, 100), 2);
+  put_decimal(out, local->tm_min, 2);
   out += ':';
-  put_decimal(out, wrap(local.tm_sec, 100), 2);
+  put_decimal(out, local->tm_sec, 2);
   out += ' ';
-  put_decimal(out, wrap(1900LL + local.tm_year, 10000), 4);
+  put_decimal(out, 1900LL + local->tm_year, 4);
   return out;
 }
 

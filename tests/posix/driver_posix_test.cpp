@@ -1,8 +1,12 @@
 // The driver in process on what only POSIX systems have: links, permission bits, /proc.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,23 +18,42 @@ namespace tarnwick {
 namespace {
 
 using testing::converted;
+using testing::file16;
 using testing::list_dir;
 using testing::read_file;
-using testing::file16;
 using testing::run_with;
 using testing::temp_dir;
 using testing::write_file;
 
-TEST(run, refuses_to_overwrite_the_input_through_a_symbolic_link) {
-  const std::string content = testing::rec3;
-  const temp_dir dir;
-  write_file(dir / "t.hex", content);
-  ASSERT_EQ(::symlink("t.hex", (dir / "t.86p").c_str()), 0);
-  EXPECT_EQ(run_with({dir / "t.hex"}),
-            converted(dir / "t.hex", dir / "t.86p",
-                      "Error converting " + dir / "t.hex" + ": output would overwrite the input!"));
-  EXPECT_EQ(read_file(dir / "t.hex"), content);
-  EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));
+// The writer's own walk through the links finds the input x: by one link, by a chain the
+// system itself calls a loop, and from an output name (FOLDER/.86p) of PATH_MAX bytes.
+TEST(run, refuses_to_overwrite_the_input_however_the_writer_reaches_it) {
+  std::string chain;
+  for (int i = 0; i < 40; ++i) chain += "L/";
+  for (const auto& [link, deep] :
+       {std::pair<std::string, bool>{"x", false}, {chain + "x", false}, {"x", true}}) {
+    const temp_dir dir;
+    std::string folder = dir.path();
+    // Folders of 200 bytes, then one that makes FOLDER/x 4093 bytes and FOLDER/.86p 4096.
+    while (deep && folder.size() < PATH_MAX - 6 - 255) {
+      folder.append(1, '/').append(199, 'd');
+      ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    }
+    if (deep) folder.append(1, '/').append(PATH_MAX - 6 - folder.size(), 'e');
+    ASSERT_TRUE(!deep || ::mkdir(folder.c_str(), 0755) == 0);
+    const int fd = ::open(folder.c_str(), O_DIRECTORY | O_RDONLY);
+    ASSERT_EQ(::symlinkat(".", fd, "L") | ::symlinkat(link.c_str(), fd, ".86p"), 0);
+    ::close(fd);
+    write_file(folder + "/x", testing::t_hex);
+    testing::platform_files sys;
+    EXPECT_EQ(sys.run({folder + "/x"}),
+              converted(folder + "/x", folder + "/.86p",
+                        "Error converting " + folder + "/x: output would overwrite the input!"))
+        << link;
+    EXPECT_EQ(sys.errors,
+              std::vector<std::string>{"tarnwick: " + folder + "/x: the same file as the input"});
+    EXPECT_EQ(read_file(folder + "/x"), testing::t_hex);
+  }
 }
 
 TEST(run, read_error_leaves_no_output) {
@@ -126,14 +149,16 @@ TEST(run, output_follows_a_link_to_another_file) {
 }
 
 TEST(run, outputs_that_are_no_file_to_replace_are_left_alone) {
+  const std::string not_regular = "not a regular file";
   struct {
     const char* what;
     const char* pipe;  // made in the folder, or none
     const char* link;  // what t.86p links to, or none
-  } const cases[] = {{"pipe", "t.86p", nullptr},
-                     {"link to a pipe", "p", "p"},
-                     {"link loop", nullptr, "t.86p"},
-                     {"link through a file", nullptr, "t.hex/t.86p"}};
+    std::string reason;
+  } const cases[] = {{"pipe", "t.86p", nullptr, not_regular},
+                     {"link to a pipe", "p", "p", not_regular},
+                     {"link loop", nullptr, "t.86p", "a link loop"},
+                     {"link through a file", nullptr, "t.hex/t.86p", std::strerror(ENOTDIR)}};
   for (const auto& c : cases) {
     const temp_dir dir;
     write_file(dir / "t.hex", file16);
@@ -144,15 +169,52 @@ TEST(run, outputs_that_are_no_file_to_replace_are_left_alone) {
       ASSERT_EQ(::symlink(c.link, (dir / "t.86p").c_str()), 0);
     }
     const auto files = list_dir(dir.path());
-    EXPECT_EQ(run_with({dir / "t.hex"}),
+    testing::platform_files sys;
+    EXPECT_EQ(sys.run({dir / "t.hex"}),
               converted(dir / "t.hex", dir / "t.86p", "Error writing " + dir / "t.86p" + "!"))
         << c.what;
+    EXPECT_EQ(sys.errors, std::vector<std::string>{"tarnwick: " + dir / "t.86p" + ": " + c.reason});
     // t.86p still leads to the pipe, or to nothing.
     struct stat st {};
     EXPECT_EQ(::stat((dir / "t.86p").c_str(), &st) == 0 ? st.st_mode & S_IFMT : 0,
               c.pipe != nullptr ? S_IFIFO : 0)
         << c.what;
     EXPECT_EQ(list_dir(dir.path()), files) << c.what;
+  }
+}
+
+// In a sticky folder anyone may write to, a link is followed only where Linux's protection of
+// such folders would follow it: when the user running the program or the folder's owner owns
+// it. Otherwise the file it leads to is left alone, as is the link.
+TEST(run, links_in_a_shared_folder) {
+  constexpr uid_t nobody = 65534;
+  const uid_t me = ::geteuid();
+  struct {
+    uid_t link_owner;
+    uid_t folder_owner;
+    bool followed;
+  } const cases[] = {{me, me, true}, {nobody, me, false}, {nobody, nobody, true}};
+  for (const auto& c : cases) {
+    if ((c.link_owner != me || c.folder_owner != me) && me != 0) {
+      GTEST_SKIP() << "needs root to make a link another user owns; only the user's own link was "
+                      "tried";
+    }
+    const temp_dir dir;
+    const std::string shared = dir / "shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 0777) | ::chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(::mkdir((dir / "calc").c_str(), 0755), 0);
+    write_file(dir / "calc/t.86p", "old");
+    write_file(shared + "/t.hex", file16);
+    ASSERT_EQ(::symlink("../calc/t.86p", (shared + "/t.86p").c_str()), 0);
+    ASSERT_EQ(::lchown((shared + "/t.86p").c_str(), c.link_owner, static_cast<gid_t>(-1)) |
+                  ::chown(shared.c_str(), c.folder_owner, static_cast<gid_t>(-1)),
+              0);
+    testing::platform_files sys;
+    const auto shown = sys.run({shared + "/t.hex"});
+    EXPECT_EQ(shown.back(), c.followed ? "Success!" : "Error writing " + shared + "/t.86p!");
+    EXPECT_EQ(sys.errors.size(), c.followed ? 0U : 1U) << "link owner " << c.link_owner;
+    EXPECT_EQ(read_file(dir / "calc/t.86p").size(), c.followed ? 116U : 3U);
+    EXPECT_EQ(list_dir(shared), (std::vector<std::string>{"t.86p", "t.hex"}));
   }
 }
 

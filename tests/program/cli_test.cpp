@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <string>
@@ -94,7 +96,8 @@ TEST(cli, unopenable_input) {
   const temp_dir dir;
   const process_result r = tarnwick({"nothere.hex"}, dir.path());
   EXPECT_TRUE(exited_zero(r));
-  EXPECT_EQ(r.out, banner + "Error opening nothere.hex!\n");
+  EXPECT_EQ(r.out, banner + "Error opening nothere.hex!\ntarnwick: nothere.hex: " +
+                       std::strerror(ENOENT) + "\n");
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{});
 }
 
@@ -140,7 +143,8 @@ TEST(cli, full_disk_reports_and_keeps_the_old_file) {
     if (existing) write_file(dir / "t.86p", "old");
     const process_result r = tarnwick({"t.hex"}, dir.path(), small_limit);
     EXPECT_TRUE(exited_zero(r));
-    EXPECT_EQ(r.out, banner + "Converting t.hex\n\nOutputting t.86p\n\nError writing t.86p!\n");
+    EXPECT_EQ(r.out, banner + "Converting t.hex\n\nOutputting t.86p\n\nError writing t.86p!\n" +
+                         "tarnwick: t.86p: " + std::strerror(EFBIG) + "\n");
     if (existing) {
       EXPECT_EQ(read_file(dir / "t.86p"), "old");
       EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"t.86p", "t.hex"}));
@@ -156,7 +160,8 @@ TEST(cli, read_only_folder) {
   EXPECT_TRUE(exited_zero(r));
   EXPECT_EQ(r.out, banner + "Converting /proc/version\n\nOutputting /proc/ver.86p\n\n" +
                        frontend::not_intel_hex_warning("/proc/version") +
-                       "\nError writing /proc/ver.86p!\n");
+                       "\nError writing /proc/ver.86p!\ntarnwick: /proc/ver.86p: " +
+                       std::strerror(ENOENT) + "\n");
 }
 
 TEST(cli, ordinary_user_modes) {
@@ -170,9 +175,11 @@ TEST(cli, ordinary_user_modes) {
     mode_t mode;
     std::string last_line;
     std::size_t size;
-  } const cases[] = {{0777, 0444, "Error writing t.86p!", 3},
-                     {0777, 0666, "Success!", 116},
-                     {0333, 0666, "Success!", 116}};
+  } const cases[] = {
+      {0777, 0444, "Error writing t.86p!\ntarnwick: t.86p: " + std::string(std::strerror(EACCES)),
+       3},
+      {0777, 0666, "Success!", 116},
+      {0333, 0666, "Success!", 116}};
   for (const auto& c : cases) {
     const temp_dir dir;
     write_file(dir / "tarnwick", read_file(TARNWICK_EXE));

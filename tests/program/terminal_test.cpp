@@ -8,12 +8,14 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstddef>
+#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -43,7 +45,10 @@ using testing::write_file;
 // then, the end of the input it left unread. No message holds it.
 constexpr char end_mark = '#';
 
-constexpr int ending_signals[] = {SIGTERM, SIGHUP, SIGINT};
+// Signals that end the program unhandled (it ignores SIGPIPE and SIGXFSZ), and that stop it.
+const int ending_signals[] = {SIGTERM,   SIGHUP,  SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2,  SIGALRM,
+                              SIGVTALRM, SIGPROF, SIGXCPU, SIGSYS,  SIGSEGV, SIGRTMIN, SIGRTMAX};
+constexpr int stopping_signals[] = {SIGTSTP, SIGTTIN, SIGTTOU, SIGSTOP};
 
 // The terminal turns each line feed into CR LF on the way out.
 const std::string banner_lines = frontend::banner() + "\r\n\r\n";
@@ -119,6 +124,7 @@ class on_terminal {
 
   bool started() const { return started_; }
   pid_t pid() const { return pid_; }
+  pid_t foreground_group() const { return tcgetpgrp(master_); }
   int terminal() const { return terminal_; }
   const termios& initial_modes() const { return initial_modes_; }
 
@@ -169,7 +175,7 @@ class on_terminal {
   [[noreturn]] void start_child(const setup& how, int go, char* const argv[],
                                 int (*in_place)()) const {
     // Whatever started the test may ignore or block these (a background job ignores SIGINT);
-    // exec keeps an ignored signal ignored.
+    // exec keeps an ignored signal ignored. No signal leaves a core file behind.
     sigset_t ending;
     sigemptyset(&ending);
     for (const int sig : ending_signals) {
@@ -178,6 +184,8 @@ class on_terminal {
     }
     sigprocmask(SIG_UNBLOCK, &ending, nullptr);
     if (how.ignored != 0) (void)signal(how.ignored, SIG_IGN);
+    const rlimit no_core{0, 0};
+    if (setrlimit(RLIMIT_CORE, &no_core) != 0) _exit(119);
     if (setsid() < 0) _exit(120);
     if (how.controlling && ioctl(terminal_, TIOCSCTTY, 0) != 0) _exit(121);
     for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
@@ -335,23 +343,76 @@ TEST_P(ending_signal, ends_the_program_and_restores_modes) {
   EXPECT_EQ(program.screen(), usage_screen);
 }
 
-INSTANTIATE_TEST_SUITE_P(signals, ending_signal, ::testing::ValuesIn(ending_signals),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                           return std::string(sigabbrev_np(info.param));
-                         });
+std::string signal_name(const ::testing::TestParamInfo<int>& info) {
+  const char* name = sigabbrev_np(info.param);
+  return name != nullptr ? name : "RT" + std::to_string(info.param - SIGRTMIN);
+}
 
-// The handler of each ending signal, in the order of ending_signals.
+INSTANTIATE_TEST_SUITE_P(signals, ending_signal, ::testing::ValuesIn(ending_signals), signal_name);
+
+// Run in place of the program: the program as a shell's job, in a process group of its own in
+// the foreground, which a stop signal stops (one sent to a session leader's group is discarded).
+int run_as_job() {
+  const pid_t job = fork();
+  if (job == 0) {
+    setpgid(0, 0);
+    (void)signal(SIGTTOU, SIG_IGN);  // so that a group not yet in the foreground may take it
+    tcsetpgrp(STDIN_FILENO, getpid());
+    (void)signal(SIGTTOU, SIG_DFL);
+    _exit(execl(TARNWICK_EXE, TARNWICK_EXE, nullptr));
+  }
+  int status = 0;
+  waitpid(job, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+// True once process `pid` is stopped, as /proc tells; false if it is not before the guard.
+bool stopped_within_guard(pid_t pid) {
+  for (int ms = 0; ms < testing::guard_ms; ++ms) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;  // "PID (tarnwick) STATE ..."
+    if (std::getline(stat, line) && line.find(") T ") != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+class stopping_signal : public ::testing::TestWithParam<int> {};
+
+TEST_P(stopping_signal, stops_with_modes_restored_then_sigcont_makes_the_wait_go_on_raw) {
+  on_terminal shell({}, run_as_job);
+  ASSERT_TRUE(shell.started());
+  ASSERT_TRUE(wait_until_raw(shell.terminal())) << "the program never waited";
+  const pid_t job = shell.foreground_group();
+  ASSERT_EQ(kill(job, GetParam()), 0);
+  ASSERT_TRUE(stopped_within_guard(job)) << "the signal did not stop the program";
+  // SIGSTOP cannot be caught; shells put their own modes back, as the test does next.
+  const bool restored = same_modes(modes_of(shell.terminal()), shell.initial_modes());
+  EXPECT_TRUE(restored || GetParam() == SIGSTOP);
+
+  ASSERT_EQ(tcsetattr(shell.terminal(), TCSANOW, &shell.initial_modes()), 0);
+  ASSERT_EQ(kill(job, SIGCONT), 0);
+  ASSERT_TRUE(wait_until_raw(shell.terminal())) << "the terminal stayed in line mode";
+  ASSERT_TRUE(shell.type("k"));
+  const std::optional<int> status = shell.reap();
+  EXPECT_TRUE(status.has_value() && exited_zero(*status)) << "the key did not end the wait";
+}
+
+INSTANTIATE_TEST_SUITE_P(signals, stopping_signal, ::testing::ValuesIn(stopping_signals),
+                         signal_name);
+
+// The handler of every signal.
 struct handlers {
-  void (*of[std::size(ending_signals)])(int);
+  void (*of[NSIG])(int);
   bool operator==(const handlers&) const = default;
 };
 
 handlers current_handlers() {
   handlers now{};
-  for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+  for (int sig = 1; sig < NSIG; ++sig) {
     struct sigaction action {};
-    sigaction(ending_signals[i], nullptr, &action);
-    now.of[i] = action.sa_handler;
+    sigaction(sig, nullptr, &action);
+    now.of[sig] = action.sa_handler;
   }
   return now;
 }

@@ -8,12 +8,18 @@ std::string_view platform_files::folder_separators() const {
   return real_->folder_separators();
 }
 
-std::unique_ptr<frontend::input_file> platform_files::open_input(const std::string& name) {
+frontend::opened_input platform_files::open_input(const std::string& name) {
   return real_->open_input(name);
 }
 
-bool platform_files::replace_file(const std::string& path, std::string_view data) {
-  return real_->replace_file(path, data);
+std::optional<frontend::failure> platform_files::replace_file(const std::string& path,
+                                                              std::string_view data,
+                                                              const frontend::input_file& input) {
+  return real_->replace_file(path, data, input);
+}
+
+std::string platform_files::error_text(int code) {
+  return real_->error_text(code);
 }
 
 std::vector<std::string> run_with(const std::vector<std::string>& args) {

@@ -16,8 +16,10 @@ class platform_files final : public fake_system {
  public:
   platform_files();
   std::string_view folder_separators() const override;
-  std::unique_ptr<frontend::input_file> open_input(const std::string& name) override;
-  bool replace_file(const std::string& path, std::string_view data) override;
+  frontend::opened_input open_input(const std::string& name) override;
+  std::optional<frontend::failure> replace_file(const std::string& path, std::string_view data,
+                                                const frontend::input_file& input) override;
+  std::string error_text(int code) override;
 
  private:
   std::unique_ptr<frontend::system> real_;

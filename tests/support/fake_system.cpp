@@ -12,14 +12,18 @@
 namespace tarnwick::testing {
 namespace {
 
+// One file per name.
+frontend::file_identity identity_of(const std::string& name) {
+  return {0, std::hash<std::string>{}(name)};
+}
+
 class fake_input final : public frontend::input_file {
  public:
   fake_input(std::string name, const std::string& data, const fake_system& faults)
       : name_(std::move(name)),
         data_(data),
         fails_at_(faults.read_fails_at),
-        no_memory_(faults.memory_runs_out),
-        is_output_(faults.input_is_output) {}
+        no_memory_(faults.memory_runs_out) {}
 
   std::ptrdiff_t read(char* buf, std::size_t size) override {
     if (no_memory_) throw std::bad_alloc();
@@ -30,14 +34,14 @@ class fake_input final : public frontend::input_file {
     return static_cast<std::ptrdiff_t>(n);
   }
 
-  bool is_same_file(const std::string& name) const override { return is_output_ || name == name_; }
+  frontend::file_identity identity() const override { return identity_of(name_); }
+  frontend::failure read_failure() const override { return {frontend::failure::cause::system, 5}; }
 
  private:
   std::string name_;
   const std::string& data_;  // the file itself, read as it is when read
   std::size_t fails_at_;
   bool no_memory_;
-  bool is_output_;
   std::size_t pos_ = 0;
 };
 
@@ -47,25 +51,31 @@ std::vector<std::string> fake_system::run(const std::vector<std::string>& args) 
   std::vector<const char*> argv{"tarnwick"};
   for (const auto& a : args) argv.push_back(a.c_str());
   events.clear();
+  errors.clear();
   EXPECT_EQ(frontend::run(static_cast<int>(argv.size()), argv.data(), *this), 0);
   return events;
 }
 
-std::tm fake_system::local_time() {
+std::optional<std::tm> fake_system::local_time() {
   if (on_clock) on_clock();
   return fixed_clock();
 }
 
-std::unique_ptr<frontend::input_file> fake_system::open_input(const std::string& name) {
+frontend::opened_input fake_system::open_input(const std::string& name) {
   const auto file = files.find(name);
-  if (file == files.end()) return nullptr;
-  return std::make_unique<fake_input>(name, file->second, *this);
+  if (file == files.end()) return {nullptr, {frontend::failure::cause::system, 2}};
+  return {std::make_unique<fake_input>(name, file->second, *this), {}};
 }
 
-bool fake_system::replace_file(const std::string& path, std::string_view data) {
-  if (write_fails) return false;
+std::optional<frontend::failure> fake_system::replace_file(const std::string& path,
+                                                           std::string_view data,
+                                                           const frontend::input_file& input) {
+  if (input_is_output || input.identity() == identity_of(path)) {
+    return frontend::failure{frontend::failure::cause::same_file};
+  }
+  if (write_fails) return frontend::failure{frontend::failure::cause::system, 28};
   files[path] = data;
-  return true;
+  return {};
 }
 
 }  // namespace tarnwick::testing

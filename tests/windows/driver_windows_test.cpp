@@ -15,9 +15,9 @@ namespace tarnwick::frontend::windows {
 namespace {
 
 using tarnwick::testing::converted;
+using tarnwick::testing::file16;
 using tarnwick::testing::list_dir;
 using tarnwick::testing::read_file;
-using tarnwick::testing::file16;
 using tarnwick::testing::run_with;
 using tarnwick::testing::temp_dir;
 using tarnwick::testing::write_file;
@@ -40,8 +40,11 @@ TEST(run, device_names_are_no_files) {
   EXPECT_EQ(run_with({dir / "aux.hex"}),
             (std::vector<std::string>{"<clear>", banner() + "\n",
                                       "Error opening " + dir / "aux.hex" + "!"}));
-  EXPECT_EQ(run_with({dir / "nulabcd"}),
+  tarnwick::testing::platform_files sys;
+  EXPECT_EQ(sys.run({dir / "nulabcd"}),
             converted(dir / "nulabcd", dir / "nul.86p", "Error writing " + dir / "nul.86p" + "!"));
+  EXPECT_EQ(sys.errors,
+            std::vector<std::string>{"tarnwick: " + dir / "nul.86p" + ": not a regular file"});
   EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"nulabcd"});
 }
 

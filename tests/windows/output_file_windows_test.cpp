@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,19 +25,21 @@ TEST(replace_file, cases) {
     const char* what;
     std::function<void(const std::string& path)> prepare;
     bool hold;
-    bool replaced;
+    std::optional<failure> result;  // nothing where the file is replaced
   } const cases[] = {
-      {"new file", [](const std::string&) {}, false, true},
-      {"replaced file", [](const std::string& path) { write_file(path, "old"); }, false, true},
+      {"new file", [](const std::string&) {}, false, std::nullopt},
+      {"replaced file", [](const std::string& path) { write_file(path, "old"); }, false,
+       std::nullopt},
       {"read-only file",
        [](const std::string& path) {
          write_file(path, "old");
          SetFileAttributesW(widen(path).c_str(), FILE_ATTRIBUTE_READONLY);
        },
-       false, false},
-      {"folder", [](const std::string& path) { make_dir(path); }, false, false},
+       false, failure{failure::cause::system, ERROR_ACCESS_DENIED}},
+      {"folder", [](const std::string& path) { make_dir(path); }, false,
+       failure{failure::cause::not_regular_file}},
       {"held open without sharing", [](const std::string& path) { write_file(path, "old"); }, true,
-       false},
+       failure{failure::cause::system, ERROR_ACCESS_DENIED}},
   };
   for (const auto& c : cases) {
     const temp_dir dir;
@@ -47,9 +50,9 @@ TEST(replace_file, cases) {
                                              OPEN_EXISTING, 0, nullptr)
                                : INVALID_HANDLE_VALUE;
     ASSERT_EQ(held != INVALID_HANDLE_VALUE, c.hold) << c.what;
-    EXPECT_EQ(replace_file(path, "new"), c.replaced) << c.what;
+    EXPECT_EQ(replace_file(path, "new", {}), c.result) << c.what;
     if (c.hold) CloseHandle(held);
-    EXPECT_EQ(read_file(path), c.replaced ? "new" : before) << c.what;
+    EXPECT_EQ(read_file(path), c.result ? before : "new") << c.what;
     // No temporary file is left, whatever happened.
     EXPECT_EQ(testing::list_dir(dir.path()), std::vector<std::string>{"t.86p"}) << c.what;
     SetFileAttributesW(widen(path).c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -80,7 +80,7 @@ TEST(program, console_text_with_crlf) {
       {{name + ".hex"},
        banner + "Converting " + name + ".hex\r\n\r\nOutputting " + name +
            ".86p\r\n\r\nSuccess!\r\n"},
-      {{"missing.hex"}, banner + "Error opening missing.hex!\r\n"},
+      {{"missing.hex"}, banner + "Error opening missing.hex!\r\ntarnwick: missing.hex: "},
       // With no console the key wait ends at once.
       {{}, banner + "Proper usage:\r\n\r\n\ttarnwick [filename(.hex)]\r\n"},
   };
@@ -89,7 +89,10 @@ TEST(program, console_text_with_crlf) {
     write_file(dir / "t.hex", tarnwick::testing::t_hex);
     write_file(dir / (name + ".hex"), tarnwick::testing::t_hex);
     const program_result r = tarnwick(c.args, dir.path());
-    EXPECT_EQ(r.out, c.out);
+    // A row ending mid-line is followed by the system's reason, which is text, not the
+    // number the program shows where the system has none.
+    EXPECT_EQ(c.out.ends_with('\n') ? r.out : r.out.substr(0, c.out.size()), c.out);
+    EXPECT_EQ(r.out.find("error 2"), std::string::npos) << r.out;
     EXPECT_EQ(r.status, 0U);
   }
 }

@@ -4,12 +4,12 @@
 
 namespace tarnwick::frontend::posix {
 
-std::tm local_time_now() {
+std::optional<std::tm> local_time_now() {
   const std::time_t now = std::time(nullptr);
   // localtime_r need not look at TZ; tzset makes sure it is honoured.
   ::tzset();
   std::tm local{};
-  ::localtime_r(&now, &local);
+  if (::localtime_r(&now, &local) == nullptr) return std::nullopt;
   return local;
 }
 

@@ -11,7 +11,9 @@ namespace {
 
 class posix_input_file final : public input_file {
  public:
-  explicit posix_input_file(int fd) : fd_(fd) {}
+  posix_input_file(int fd, const struct stat& st)
+      : fd_(fd),
+        identity_{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)} {}
   posix_input_file(const posix_input_file&) = delete;
   posix_input_file& operator=(const posix_input_file&) = delete;
   ~posix_input_file() override { ::close(fd_); }
@@ -20,33 +22,39 @@ class posix_input_file final : public input_file {
     for (;;) {
       const ssize_t got = ::read(fd_, buf, size);
       if (got >= 0) return got;
-      if (errno != EINTR) return -1;
+      if (errno != EINTR) {
+        read_errno_ = errno;
+        return -1;
+      }
     }
   }
 
-  bool is_same_file(const std::string& name) const override {
-    struct stat in {};
-    struct stat out {};
-    return ::fstat(fd_, &in) == 0 && ::stat(name.c_str(), &out) == 0 && in.st_dev == out.st_dev &&
-           in.st_ino == out.st_ino;
-  }
+  file_identity identity() const override { return identity_; }
+  failure read_failure() const override { return {failure::cause::system, read_errno_}; }
 
  private:
   int fd_;
+  file_identity identity_;
+  int read_errno_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<input_file> open_input_file(const std::string& name) {
+opened_input open_input_file(const std::string& name) {
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return {nullptr, {failure::cause::system, errno}};
   struct stat st {};
-  // Most systems open a folder for reading without complaint; it is no input all the same.
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
     ::close(fd);
-    return nullptr;
+    return {nullptr, {failure::cause::system, error}};
   }
-  return std::make_unique<posix_input_file>(fd);
+  // Most systems open a folder for reading without complaint; it is no input all the same.
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return {nullptr, {failure::cause::system, EISDIR}};
+  }
+  return {std::make_unique<posix_input_file>(fd, st), {}};
 }
 
 }  // namespace tarnwick::frontend::posix

@@ -2,16 +2,24 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <utility>
 
 #include "frontend/posix/write_all.h"
 #include "frontend/temporary_name.h"
+
+#if defined(__linux__)
+#include <linux/fs.h>
+#endif
 
 namespace tarnwick::frontend::posix {
 namespace {
@@ -28,6 +36,13 @@ constexpr int folder_access = O_RDONLY;
 
 // As many links as Linux follows in one path before it calls it a loop.
 constexpr int max_links = 40;
+
+using outcome = std::optional<failure>;
+
+// The failure errno names; read at once, before another call can change it.
+failure system_error(int code = errno) {
+  return {failure::cause::system, code};
+}
 
 // Closes a descriptor when it goes out of scope.
 class unique_fd {
@@ -51,22 +66,44 @@ class unique_fd {
   int fd_;
 };
 
-// Holds back every signal that could end the process while a temporary file exists, so that
-// one arriving then ends it only after the file is renamed or removed. SIGKILL and SIGSTOP
-// cannot be held; the system leaves them out by itself.
+// Holds back every signal that could end the process while the output is being put in place,
+// so that one arriving then ends it only after the temporary file is renamed or removed.
+// SIGKILL and SIGSTOP cannot be held; the system leaves them out by itself. On Linux the
+// kernel is asked directly: the C library's full set leaves out the two signals it keeps for
+// itself (32 and 33), which would still end the process.
 class signal_hold {
  public:
   signal_hold() {
+#if defined(__linux__) && defined(SYS_rt_sigprocmask)
+    std::array<unsigned char, kernel_set_size> every{};
+    every.fill(0xff);
+    raw_ = ::syscall(SYS_rt_sigprocmask, SIG_BLOCK, every.data(), raw_old_.data(),
+                     kernel_set_size) == 0;
+    if (raw_) return;
+#endif
     sigset_t all;
     sigfillset(&all);
     sigprocmask(SIG_BLOCK, &all, &old_);
   }
   signal_hold(const signal_hold&) = delete;
   signal_hold& operator=(const signal_hold&) = delete;
-  ~signal_hold() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  ~signal_hold() {
+#if defined(__linux__) && defined(SYS_rt_sigprocmask)
+    if (raw_) {
+      ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, raw_old_.data(), nullptr, kernel_set_size);
+      return;
+    }
+#endif
+    sigprocmask(SIG_SETMASK, &old_, nullptr);
+  }
 
  private:
-  sigset_t old_;
+#if defined(__linux__) && defined(SYS_rt_sigprocmask)
+  static constexpr std::size_t kernel_set_size = _NSIG / 8;
+  std::array<unsigned char, kernel_set_size> raw_old_{};
+  bool raw_ = false;
+#endif
+  sigset_t old_{};
 };
 
 // A name inside an open folder.
@@ -75,60 +112,81 @@ struct place {
   std::string name;
 };
 
-// Opens the folder of `path`, relative to the folder `from`. False, with errno set, when it
-// cannot be opened or `path` names no file in it.
-bool open_place(int from, const std::string& path, place& out) {
+// Opens the folder of `path`, relative to the folder `from`.
+outcome open_place(int from, const std::string& path, place& out) {
   const std::size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
   out.name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (out.name.empty()) {
-    errno = EISDIR;
-    return false;
-  }
+  if (out.name.empty()) return system_error(EISDIR);
   out.folder = unique_fd(::openat(from, dir.c_str(), folder_access | O_DIRECTORY | O_CLOEXEC));
-  return out.folder.get() >= 0;
+  if (out.folder.get() < 0) return system_error();
+  return {};
 }
 
-bool read_link(const place& link, std::string& text) {
+outcome read_link(const place& link, std::string& text) {
   std::string buf(256, '\0');
   for (;;) {
     const ssize_t got = ::readlinkat(link.folder.get(), link.name.c_str(), buf.data(), buf.size());
-    if (got < 0) return false;
+    if (got < 0) return system_error();
     if (static_cast<std::size_t>(got) < buf.size()) {
       buf.resize(static_cast<std::size_t>(got));
       text = std::move(buf);
-      return true;
+      return {};
     }
     buf.resize(buf.size() * 2);
   }
 }
 
+// Refuses the link `link` in `folder` where a sticky, world-writable folder (/tmp) holds it
+// and neither the user running the program nor the folder's owner owns it: the rule by which
+// Linux protects such folders, applied whatever the system is set to.
+outcome may_follow(int folder, const struct stat& link) {
+  struct stat dir {};
+  if (::fstat(folder, &dir) != 0) return system_error();
+  const bool shared = (dir.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+  if (!shared || link.st_uid == ::geteuid() || link.st_uid == dir.st_uid) return {};
+  return failure{failure::cause::link_in_shared_folder};
+}
+
 // Finds the file `path` stands for: itself, or the end of its chain of links, followed one
 // link at a time relative to the link's folder, so that no limit on a whole path's length
-// applies. Where the chain ends at nothing (a dangling link), `path` itself is the file. False
-// when a link cannot be followed: a loop, a folder that cannot be searched, a path through a
-// file.
-bool find_target(const std::string& path, place& target) {
-  if (!open_place(AT_FDCWD, path, target)) return false;
+// applies. Where the chain ends at nothing (a dangling link), `path` itself is the file. Any
+// link that cannot be followed is a failure, never a file to replace.
+outcome find_target(const std::string& path, place& target) {
+  place here;
+  if (const auto error = open_place(AT_FDCWD, path, here)) return error;
+  // The output name's own place, kept for a dangling link.
+  place first{unique_fd(::fcntl(here.folder.get(), F_DUPFD_CLOEXEC, 0)), here.name};
+  if (first.folder.get() < 0) return system_error();
   for (int links = 0;; ++links) {
     struct stat st {};
-    if (::fstatat(target.folder.get(), target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      return errno == ENOENT && (links == 0 || open_place(AT_FDCWD, path, target));
+    if (::fstatat(here.folder.get(), here.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno != ENOENT) return system_error();
+      target = std::move(links == 0 ? here : first);
+      return {};
     }
-    if (!S_ISLNK(st.st_mode)) return true;
+    if (!S_ISLNK(st.st_mode)) {
+      target = std::move(here);
+      return {};
+    }
+    if (links == max_links) return failure{failure::cause::link_loop};
+    if (const auto error = may_follow(here.folder.get(), st)) return error;
     std::string text;
-    if (links == max_links || !read_link(target, text)) return false;
+    if (const auto error = read_link(here, text)) return error;
     place next;
-    if (!open_place(target.folder.get(), text, next)) {
-      return errno == ENOENT && open_place(AT_FDCWD, path, target);
+    if (const auto error = open_place(here.folder.get(), text, next)) {
+      if (error->why != failure::cause::system || error->code != ENOENT) return error;
+      target = std::move(first);  // a folder on the way is missing: the link dangles
+      return {};
     }
-    target = std::move(next);
+    here = std::move(next);
   }
 }
 
-// Creates a new, empty file in `folder` under an unused name named after the output `base`,
-// or in the short form where the long one cannot be made; the name goes to `name`.
-int create_temporary(int folder, const std::string& base, std::string& name) {
+// Creates a new, empty file of mode `mode` (less the umask) in `folder` under an unused name
+// named after the output `base`, or in the short form where the long one cannot be made; the
+// name goes to `name`.
+int create_temporary(int folder, const std::string& base, mode_t mode, std::string& name) {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
   std::uint64_t seed =
@@ -136,7 +194,7 @@ int create_temporary(int folder, const std::string& base, std::string& name) {
   std::string_view owner = base;
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = temporary_name(owner, seed);
-    const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) return fd;
     if (errno == EEXIST) continue;
     if (owner.empty()) return -1;
@@ -145,58 +203,197 @@ int create_temporary(int folder, const std::string& base, std::string& name) {
   return -1;
 }
 
-mode_t creation_mode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+// Writes `data` to `fd` and flushes it to disk.
+outcome write_and_flush(int fd, std::string_view data) {
+  if (!write_all(fd, data) || ::fsync(fd) != 0) return system_error();
+  return {};
 }
 
-// Makes the rename itself durable. A folder that cannot be read cannot be flushed, and some
-// file systems flush no folders; the new file is in place either way, so nothing is reported.
-void flush_folder(int folder) {
+// Makes the new name durable. A folder that cannot be read cannot be flushed, and some file
+// systems flush no folders (EINVAL); the new file is in place either way. Any other error is
+// reported.
+outcome flush_folder(int folder) {
   const unique_fd readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (readable.get() >= 0) (void)::fsync(readable.get());
+  if (readable.get() < 0) {
+    if (errno == EACCES || errno == EPERM) return {};
+    return system_error();
+  }
+  if (::fsync(readable.get()) != 0 && errno != EINVAL) return system_error();
+  return {};
+}
+
+#if defined(O_TMPFILE)
+// Gives the unnamed file `fd` the name `name` in `folder`, never replacing what is there.
+outcome link_unnamed(int fd, int folder, const std::string& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return {};
+#if defined(AT_EMPTY_PATH)
+  // Without /proc; allowed to privileged users, and by newer kernels to all.
+  if (errno == ENOENT && ::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return {};
+#endif
+  return system_error();
+}
+#endif
+
+// Makes the new file `name` in `folder`, where nothing of that name exists. Where the system
+// can, the file is made unnamed and named only once whole, so that nothing is left over
+// whatever happens; elsewhere it is created under its name and removed on failure. Either way
+// it never replaces what another program put there meanwhile, and it gets what an ordinary
+// create gives: mode 0666 less the umask, or the folder's default ACL.
+outcome write_new(int folder, const std::string& name, std::string_view data) {
+#if defined(O_TMPFILE)
+  unique_fd unnamed(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  if (unnamed.get() >= 0) {
+    if (const auto error = write_and_flush(unnamed.get(), data)) return error;
+    if (const auto error = link_unnamed(unnamed.get(), folder, name)) return error;
+    if (!unnamed.close()) return system_error();
+    return flush_folder(folder);
+  }
+  // File systems without unnamed files, and kernels before 3.11.
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return system_error();
+#endif
+  unique_fd file(
+      ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+  if (file.get() < 0) return system_error();
+  auto error = write_and_flush(file.get(), data);
+  if (!error && !file.close()) error = system_error();
+  if (error) {
+    ::unlinkat(folder, name.c_str(), 0);
+    return error;
+  }
+  return flush_folder(folder);
+}
+
+// True when the folder lets names be added but none removed or renamed (chattr +a), so that
+// a temporary file could not be taken away again. Only Linux tells, and only for a folder
+// that can be read.
+bool append_only(int folder) {
+#if defined(__linux__) && defined(FS_IOC_GETFLAGS)
+  const unique_fd readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  int flags = 0;
+  return readable.get() >= 0 && ::ioctl(readable.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+         (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+#else
+  (void)folder;
+  return false;
+#endif
+}
+
+bool same_entry(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Puts the finished file `temp` in the place of `name`, which held `old` when it was checked,
+// and leaves no temporary file. On Linux the two are swapped, and swapped back unless what
+// came back is `old`, so that only the checked file is replaced; it is then removed. Elsewhere,
+// or where the file system cannot swap, `name` is checked again just before the rename: a
+// narrow window is left.
+outcome swap_in(int folder, const std::string& temp, const std::string& name,
+                const struct stat& old) {
+  struct stat back {};
+  outcome error;
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+  if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
+    if (::fstatat(folder, temp.c_str(), &back, AT_SYMLINK_NOFOLLOW) == 0 && same_entry(back, old)) {
+      if (::unlinkat(folder, temp.c_str(), 0) != 0) return system_error();
+      return {};
+    }
+    // Where even the swap back fails, what came back keeps the temporary name: it is not ours
+    // to remove.
+    if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
+      ::unlinkat(folder, temp.c_str(), 0);
+    }
+    return failure{failure::cause::output_changed};
+  }
+  if (errno != EINVAL && errno != ENOSYS) error = system_error();
+#endif
+  if (!error && (::fstatat(folder, name.c_str(), &back, AT_SYMLINK_NOFOLLOW) != 0 ||
+                 !same_entry(back, old))) {
+    error = failure{failure::cause::output_changed};
+  }
+  if (!error && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) error = system_error();
+  if (error) ::unlinkat(folder, temp.c_str(), 0);
+  return error;
+}
+
+// Replaces `old`, the regular file or dangling link `name` in `folder`, through a temporary
+// file.
+outcome write_over(int folder, const std::string& name, const struct stat& old,
+                   std::string_view data) {
+  if (append_only(folder)) return system_error(EPERM);
+#if defined(O_PATH)
+  // Held open, so that its number cannot pass to something made in its place meanwhile, which
+  // the check after the swap would then take for it.
+  const unique_fd held(::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  struct stat now {};
+  if (held.get() < 0 || ::fstat(held.get(), &now) != 0) return system_error();
+  if (!same_entry(now, old)) return failure{failure::cause::output_changed};
+#endif
+  const bool file = S_ISREG(old.st_mode);
+  std::string temp_name;
+  // Private until it has the old file's bits; in a dangling link's place, a new file's.
+  unique_fd temp(create_temporary(folder, name, file ? 0600 : 0666, temp_name));
+  if (temp.get() < 0) return system_error();
+  outcome error;
+  if (!write_all(temp.get(), data)) error = system_error();
+  if (!error && file) {
+    // Only root may give the file away; for others this fails harmlessly. It comes before
+    // the mode, since a change of owner clears set-id bits.
+    [[maybe_unused]] const int ignored = ::fchown(temp.get(), old.st_uid, old.st_gid);
+    if (::fchmod(temp.get(), old.st_mode & 07777) != 0) error = system_error();
+  }
+  if (!error && ::fsync(temp.get()) != 0) error = system_error();
+  if (!temp.close() && !error) error = system_error();
+  if (error) {
+    ::unlinkat(folder, temp_name.c_str(), 0);
+    return error;
+  }
+  if (const auto swap_error = swap_in(folder, temp_name, name, old)) return swap_error;
+  return flush_folder(folder);
+}
+
+// One attempt at replace_file.
+outcome replace_once(const std::string& path, std::string_view data, file_identity input) {
+  place target;
+  if (const auto error = find_target(path, target)) return error;
+  const int folder = target.folder.get();
+  const char* const name = target.name.c_str();
+
+  const signal_hold hold;
+  struct stat old {};
+  if (::fstatat(folder, name, &old, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno != ENOENT) return system_error();
+    return write_new(folder, target.name, data);
+  }
+  if (S_ISREG(old.st_mode)) {
+    const file_identity found{static_cast<std::uint64_t>(old.st_dev),
+                              static_cast<std::uint64_t>(old.st_ino)};
+    if (found == input) return failure{failure::cause::same_file};
+    // Replacing by rename needs only the folder's permission; a file its owner made
+    // read-only stays as protected as an ordinary open for writing would leave it.
+    if (::faccessat(folder, name, W_OK, AT_EACCESS) != 0) return system_error();
+  } else if (!S_ISLNK(old.st_mode)) {
+    // A device, a pipe, a socket or a folder is no program file, and never ours to replace.
+    return failure{failure::cause::not_regular_file};
+  }
+  return write_over(folder, target.name, old, data);
 }
 
 }  // namespace
 
-bool replace_file(const std::string& path, std::string_view data) {
-  place target;
-  if (!find_target(path, target)) return false;
-  const int folder = target.folder.get();
-  const char* const name = target.name.c_str();
-
-  // A dangling link looks like no file here, and is replaced as a new one.
-  struct stat old {};
-  const bool existed = ::fstatat(folder, name, &old, 0) == 0;
-  if (!existed && errno != ENOENT) return false;
-  // A device, a pipe, a socket or a folder is no program file, and never ours to replace.
-  if (existed && !S_ISREG(old.st_mode)) return false;
-  // Replacing by rename needs only the folder's permission; a file its owner made read-only
-  // stays as protected as an ordinary open for writing would leave it.
-  if (existed && ::faccessat(folder, name, W_OK, AT_EACCESS) != 0) return false;
-
-  const signal_hold hold;
-  std::string temp_name;
-  unique_fd temp(create_temporary(folder, target.name, temp_name));
-  if (temp.get() < 0) return false;
-
-  bool ok = write_all(temp.get(), data);
-  if (ok && existed) {
-    // Only root may give the file away; for others this fails harmlessly. It comes before
-    // the mode, since a change of owner clears set-id bits.
-    [[maybe_unused]] const int ignored = ::fchown(temp.get(), old.st_uid, old.st_gid);
+std::optional<failure> replace_file(const std::string& path, std::string_view data,
+                                    file_identity input) {
+  // What another program made or put at the output name meanwhile (another conversion of the
+  // same file, say) is found, checked and replaced like any output on the next attempt.
+  outcome error;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    error = replace_once(path, data, input);
+    if (error != failure{failure::cause::system, EEXIST} &&
+        error != failure{failure::cause::output_changed}) {
+      break;
+    }
   }
-  ok = ok && ::fchmod(temp.get(), existed ? (old.st_mode & 07777) : creation_mode()) == 0;
-  ok = ok && ::fsync(temp.get()) == 0;
-  ok = temp.close() && ok;
-  ok = ok && ::renameat(folder, temp_name.c_str(), folder, name) == 0;
-  if (!ok) {
-    ::unlinkat(folder, temp_name.c_str(), 0);
-    return false;
-  }
-  flush_folder(folder);
-  return true;
+  return error;
 }
 
 }  // namespace tarnwick::frontend::posix

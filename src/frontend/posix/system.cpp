@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "frontend/output_name.h"
@@ -32,21 +33,28 @@ class posix_system final : public system {
     (void)write_all(STDOUT_FILENO, line);
   }
 
+  void write_error_line(std::string_view text) override {
+    std::string line(text);
+    line += '\n';
+    (void)write_all(STDERR_FILENO, line);
+  }
+
   void wait_key() override { wait_for_key(); }
   // A terminal's window belongs to whoever opened it.
   bool window_closes_at_exit() override { return false; }
 
   std::string_view folder_separators() const override { return posix_separators; }
 
-  std::unique_ptr<input_file> open_input(const std::string& name) override {
-    return open_input_file(name);
+  opened_input open_input(const std::string& name) override { return open_input_file(name); }
+
+  std::optional<failure> replace_file(const std::string& path, std::string_view data,
+                                      const input_file& input) override {
+    return posix::replace_file(path, data, input.identity());
   }
 
-  bool replace_file(const std::string& path, std::string_view data) override {
-    return posix::replace_file(path, data);
-  }
+  std::string error_text(int code) override { return std::strerror(code); }
 
-  std::tm local_time() override { return local_time_now(); }
+  std::optional<std::tm> local_time() override { return local_time_now(); }
 };
 
 }  // namespace

@@ -8,32 +8,37 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstddef>
-#include <iterator>
 #include <string_view>
 
 #include "frontend/posix/write_all.h"
+#include "frontend/text/key_event.h"
 
 namespace tarnwick::frontend::posix {
 namespace {
-
-constexpr unsigned char escape = 0x1b;
 
 // The bytes of one key arrive together, so a pause this long after one of them means the key is
 // complete: it tells a lone Esc from a sequence and keeps a truncated sequence from hanging.
 constexpr int follow_up_ms = 50;
 
-// Signals that would end the process while the terminal is raw, leaving the shell unusable.
-constexpr int ending_signals[] = {SIGTERM, SIGHUP, SIGINT};
-using saved_actions = struct sigaction[std::size(ending_signals)];
-
-// What the signal handler puts back; set before the handler is installed.
+// What the handlers put in place; set before they are installed.
 int raw_fd = -1;
 termios saved_modes{};
+termios raw_modes{};
+struct sigaction passing_on {};
+struct sigaction continuing {};
 
-// Restores the terminal, then lets `sig` end the process exactly as it would have unhandled.
-void restore_and_die(int sig) {
-  tcsetattr(raw_fd, TCSANOW, &saved_modes);
+// Sets `modes` on the terminal while this process's group owns it: a job in the background
+// must not change the modes of the one in the foreground.
+void set_modes_in_foreground(const termios& modes) {
+  if (tcgetpgrp(raw_fd) == getpgrp()) tcsetattr(raw_fd, TCSANOW, &modes);
+}
+
+// Restores the terminal, then lets `sig` do what it would have done unhandled: end the process,
+// stop it, or nothing (a stop the system discards, in a group no shell controls). A process
+// still here after that waits on, raw again, with the handler back.
+void pass_on(int sig) {
+  const int saved_errno = errno;
+  set_modes_in_foreground(saved_modes);
   struct sigaction by_default {};
   by_default.sa_handler = SIG_DFL;
   sigemptyset(&by_default.sa_mask);
@@ -43,32 +48,64 @@ void restore_and_die(int sig) {
   sigaddset(&only_this, sig);
   // The signal is blocked while its handler runs; unblocking delivers the raised one at once.
   (void)raise(sig);
-  pthread_sigmask(SIG_UNBLOCK, &only_this, nullptr);
+  sigprocmask(SIG_UNBLOCK, &only_this, nullptr);
+  sigprocmask(SIG_BLOCK, &only_this, nullptr);
+  sigaction(sig, &passing_on, nullptr);
+  set_modes_in_foreground(raw_modes);
+  errno = saved_errno;
 }
 
-// Routes the ending signals through restore_and_die, keeping their old actions in `previous`.
+// On SIGCONT: the shell that stopped the process may have put its own modes back.
+void raw_again(int) {
+  const int saved_errno = errno;
+  set_modes_in_foreground(raw_modes);
+  errno = saved_errno;
+}
+
+// The action the wait gives `sig`, whose action was `old`; null where it keeps `old`: for the
+// signals that carry on or cannot be caught, and for an ignored one (nohup, a background job),
+// which would not have ended the process.
+const struct sigaction* action_in_wait(int sig, const struct sigaction& old) {
+  if (sig == SIGCONT) return &continuing;
+  const bool carries_on = sig == SIGCHLD || sig == SIGURG || sig == SIGWINCH;
+  if (carries_on || sig == SIGKILL || sig == SIGSTOP || old.sa_handler == SIG_IGN) return nullptr;
+  return &passing_on;
+}
+
+// The actions the wait replaced, to put back after it.
+struct saved_actions {
+  struct sigaction of[NSIG];
+  sigset_t replaced;
+};
+
+// Routes every signal that would end or stop the process through pass_on, and SIGCONT through
+// raw_again, keeping the old actions in `previous`.
 void install_handlers(saved_actions& previous) {
-  struct sigaction handler {};
-  handler.sa_handler = restore_and_die;
-  sigemptyset(&handler.sa_mask);
-  for (const int sig : ending_signals) sigaddset(&handler.sa_mask, sig);
-  for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-    sigaction(ending_signals[i], nullptr, &previous[i]);
-    // An ignored signal (nohup, a background job) would not have ended the process: keep it so.
-    if (previous[i].sa_handler != SIG_IGN) sigaction(ending_signals[i], &handler, nullptr);
+  passing_on.sa_handler = pass_on;
+  // Each handler runs alone: no second signal cuts into its change of modes.
+  sigfillset(&passing_on.sa_mask);
+  continuing = passing_on;
+  continuing.sa_handler = raw_again;
+  sigemptyset(&previous.replaced);
+  for (int sig = 1; sig < NSIG; ++sig) {
+    struct sigaction& old = previous.of[sig];
+    if (sigaction(sig, nullptr, &old) != 0) continue;  // reserved by the C library
+    const struct sigaction* action = action_in_wait(sig, old);
+    if (action != nullptr && sigaction(sig, action, nullptr) == 0) {
+      sigaddset(&previous.replaced, sig);
+    }
   }
 }
 
 // Puts back the saved modes and the `previous` signal actions.
-void leave_raw_mode(int fd, const saved_actions& previous) {
-  // Blocked meanwhile, an ending signal waits for the restored action instead of killing.
-  sigset_t ending, old_mask;
-  sigemptyset(&ending);
-  for (const int sig : ending_signals) sigaddset(&ending, sig);
-  pthread_sigmask(SIG_BLOCK, &ending, &old_mask);
-  tcsetattr(fd, TCSANOW, &saved_modes);
-  for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-    sigaction(ending_signals[i], &previous[i], nullptr);
+void leave_raw_mode(const saved_actions& previous) {
+  // Blocked meanwhile, a signal waits for the restored action instead of acting on the modes.
+  sigset_t all, old_mask;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &old_mask);
+  set_modes_in_foreground(saved_modes);
+  for (int sig = 1; sig < NSIG; ++sig) {
+    if (sigismember(&previous.replaced, sig) == 1) sigaction(sig, &previous.of[sig], nullptr);
   }
   pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
 }
@@ -93,51 +130,13 @@ bool read_follow_up(int fd, unsigned char& c) {
   return ready > 0 && (wanted.revents & POLLIN) != 0 && read_byte(fd, c);
 }
 
-// Number of continuation bytes a UTF-8 character starting with `lead` has.
-int continuation_count(unsigned char lead) {
-  if (lead >= 0xc2 && lead <= 0xdf) return 1;
-  if (lead >= 0xe0 && lead <= 0xef) return 2;
-  if (lead >= 0xf0 && lead <= 0xf4) return 3;
-  return 0;
-}
-
-// Consumes the rest of the character whose first byte was `first`.
-void read_character_rest(int fd, unsigned char first) {
-  unsigned char c = 0;
-  for (int left = continuation_count(first); left > 0 && read_follow_up(fd, c); --left) {
-    if ((c & 0xc0) != 0x80) return;
-  }
-}
-
-// Consumes the rest of a key that began with Esc: nothing, an escape sequence, or Alt plus a key.
-void read_escape_rest(int fd) {
-  unsigned char c = 0;
-  if (!read_follow_up(fd, c)) return;
-  if (c == escape) {  // Alt plus Esc, or plus a sequence key as rxvt sends it
-    read_escape_rest(fd);
-  } else if (c == 'O') {  // SS3: exactly one more byte
-    read_follow_up(fd, c);
-  } else if (c != '[') {
-    read_character_rest(fd, c);
-  } else if (read_follow_up(fd, c)) {
-    if (c == '[') {  // the Linux console's F1-F5: ESC [ [ A..E
-      read_follow_up(fd, c);
-      return;
-    }
-    // Parameter and intermediate bytes run until the final byte (0x40-0x7e) ends the sequence.
-    while (c >= 0x20 && c <= 0x3f && read_follow_up(fd, c)) {
-    }
-  }
-}
-
-// Consumes exactly one key from `fd`, which is in raw mode.
+// Consumes exactly one key from `fd`, which is in raw mode: its first byte whenever it comes,
+// each further one only within follow_up_ms of the one before.
 void read_one_key(int fd) {
-  unsigned char first = 0;
-  if (!read_byte(fd, first)) return;
-  if (first == escape) {
-    read_escape_rest(fd);
-  } else {
-    read_character_rest(fd, first);
+  unsigned char c = 0;
+  if (!read_byte(fd, c)) return;
+  text::key_bytes key;
+  while (!key.take(c) && read_follow_up(fd, c)) {
   }
 }
 
@@ -162,18 +161,18 @@ void wait_for_key() {
   }
   raw_fd = fd;
   saved_modes = modes;
+  raw_modes = modes;
+  raw_modes.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
+  raw_modes.c_iflag &= ~IXON;
+  raw_modes.c_cc[VMIN] = 1;
+  raw_modes.c_cc[VTIME] = 0;
   saved_actions previous{};
   install_handlers(previous);
 
-  termios raw = modes;
-  raw.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
-  raw.c_iflag &= ~IXON;
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
   // TCSANOW rather than TCSAFLUSH: a key typed ahead of the prompt must still count.
-  if (tcsetattr(fd, TCSANOW, &raw) == 0) read_one_key(fd);
+  if (tcsetattr(fd, TCSANOW, &raw_modes) == 0) read_one_key(fd);
 
-  leave_raw_mode(fd, previous);
+  leave_raw_mode(previous);
   close(fd);
 }
 

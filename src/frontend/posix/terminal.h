@@ -14,7 +14,8 @@ void clear_screen(int fd);
 // Waits for one key press on the controlling terminal (/dev/tty), read raw: no echo, no line
 // buffering, no signal keys. An escape sequence counts as one key and is consumed whole; a
 // second key typed stays unread. Returns at once when there is no controlling terminal. The
-// terminal's modes are restored afterwards, also when SIGTERM, SIGHUP or SIGINT arrive.
+// terminal's modes are restored afterwards, and before any signal ends or stops the process;
+// after a stop, SIGCONT makes the terminal raw again and the wait goes on.
 void wait_for_key();
 
 }  // namespace tarnwick::frontend::posix

@@ -78,6 +78,16 @@ std::size_t decode_utf8(std::string_view text, char32_t& c) {
   return c >= smallest && c <= 0x10ffff ? length : 0;
 }
 
+bool is_valid_utf8(std::string_view text) {
+  while (!text.empty()) {
+    char32_t c = 0;
+    const std::size_t length = decode_utf8(text, c);
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
 std::string utf16_to_utf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -12,6 +12,9 @@ namespace tarnwick::frontend::text {
 // when it starts no valid sequence. The surrogates utf16_to_utf8 writes count as valid.
 std::size_t decode_utf8(std::string_view text, char32_t& c);
 
+// True when every byte of `text` belongs to a valid UTF-8 sequence, as decode_utf8 tells.
+bool is_valid_utf8(std::string_view text);
+
 // UTF-16 to UTF-8. A surrogate without its partner, which Windows allows in names, becomes
 // its own three-byte sequence (as WTF-8 does), so that every name survives the round trip.
 std::string utf16_to_utf8(std::u16string_view text);

@@ -6,7 +6,7 @@
 
 namespace tarnwick::frontend::windows {
 
-std::tm local_time_now() {
+std::optional<std::tm> local_time_now() {
   // The system's own local time; the C library's would follow a TZ variable instead.
   SYSTEMTIME now{};
   GetLocalTime(&now);

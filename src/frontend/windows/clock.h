@@ -2,10 +2,11 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 
 namespace tarnwick::frontend::windows {
 
 // The local date and time now, in the system's time zone.
-std::tm local_time_now();
+std::optional<std::tm> local_time_now();
 
 }  // namespace tarnwick::frontend::windows

@@ -86,7 +86,7 @@ void clear_screen(HANDLE output) {
 
 }  // namespace
 
-console_output::console_output() : output_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+console_output::console_output(DWORD which) : output_(GetStdHandle(which)) {
   DWORD mode = 0;
   is_console_ = GetConsoleMode(output_, &mode) != 0;
 }

@@ -12,7 +12,8 @@ namespace tarnwick::frontend::windows {
 // scripts that read a Windows program's output expect.
 class console_output {
  public:
-  console_output();
+  // `which`: STD_OUTPUT_HANDLE or STD_ERROR_HANDLE.
+  explicit console_output(DWORD which = STD_OUTPUT_HANDLE);
   // Fills the window with spaces and puts the cursor home; nothing when redirected.
   void clear();
   // Writes `line_text` (UTF-8) and a line end.

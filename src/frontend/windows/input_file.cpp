@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "frontend/windows/path.h"
 
@@ -21,49 +22,47 @@ class windows_input_file final : public input_file {
     DWORD got = 0;
     if (ReadFile(file_, buf, wanted, &got, nullptr) != 0) return got;
     // A pipe whose writer has finished reports its end as this error.
-    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    const DWORD error = GetLastError();
+    if (error == ERROR_BROKEN_PIPE) return 0;
+    read_error_ = error;
+    return -1;
   }
 
-  bool is_same_file(const std::string& name) const override {
-    const std::wstring path = system_path(name);
-    if (path.empty()) return false;
-    // Asking for attributes only conflicts with no other opener's sharing; the backup flag
-    // lets a folder of that name be opened too.
-    const HANDLE other = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (other == INVALID_HANDLE_VALUE) return false;
+  file_identity identity() const override {
     // The volume serial number and the file index together name one file.
-    BY_HANDLE_FILE_INFORMATION in{};
-    BY_HANDLE_FILE_INFORMATION out{};
-    const bool same = GetFileInformationByHandle(file_, &in) != 0 &&
-                      GetFileInformationByHandle(other, &out) != 0 &&
-                      in.dwVolumeSerialNumber == out.dwVolumeSerialNumber &&
-                      in.nFileIndexHigh == out.nFileIndexHigh &&
-                      in.nFileIndexLow == out.nFileIndexLow;
-    CloseHandle(other);
-    return same;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(file_, &info) == 0) return {};
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  }
+
+  failure read_failure() const override {
+    return {failure::cause::system, static_cast<int>(read_error_)};
   }
 
  private:
   HANDLE file_;
+  DWORD read_error_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<input_file> open_input_file(const std::string& name) {
+opened_input open_input_file(const std::string& name) {
   const std::wstring path = system_path(name);
+  if (path.empty()) return {nullptr, {failure::cause::system, ERROR_INVALID_NAME}};
   // A device (aux.hex is AUX) could wait forever for its first byte.
-  if (path.empty() || is_device_path(path)) return nullptr;
+  if (is_device_path(path)) return {nullptr, {failure::cause::not_regular_file}};
   // Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened, so it counts as no input.
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  if (file == INVALID_HANDLE_VALUE) {
+    return {nullptr, {failure::cause::system, static_cast<int>(GetLastError())}};
+  }
   if (GetFileType(file) != FILE_TYPE_DISK) {
     CloseHandle(file);
-    return nullptr;
+    return {nullptr, {failure::cause::not_regular_file}};
   }
-  return std::make_unique<windows_input_file>(file);
+  return {std::make_unique<windows_input_file>(file), {}};
 }
 
 }  // namespace tarnwick::frontend::windows

@@ -58,40 +58,80 @@ HANDLE create_temporary(const std::wstring& dir, const std::wstring& base, std::
   return INVALID_HANDLE_VALUE;
 }
 
+// The failure GetLastError names; read at once, before another call can change it.
+failure system_error(DWORD code = GetLastError()) {
+  return {failure::cause::system, static_cast<int>(code)};
+}
+
+// Refuses `target` where it is `input`, also through a link, and where what is there cannot
+// be looked at: it is then never taken for another file.
+std::optional<failure> check_not_input(const std::wstring& target, file_identity input) {
+  const HANDLE file = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return {};  // a new file
+    return system_error();
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(file, &info) != 0;
+  const failure error = system_error();
+  CloseHandle(file);
+  if (!known) return error;
+  const file_identity found{
+      info.dwVolumeSerialNumber,
+      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  if (found == input) return failure{failure::cause::same_file};
+  return {};
+}
+
 }  // namespace
 
-bool replace_file(const std::string& path, std::string_view data) {
+std::optional<failure> replace_file(const std::string& path, std::string_view data,
+                                    file_identity input) {
   const std::wstring target = system_path(path);
+  if (target.empty()) return system_error(ERROR_INVALID_NAME);
   // A name such as nul.86p or com1.86p reaches a device, never a file.
-  if (is_device_path(target)) return false;
+  if (is_device_path(target)) return failure{failure::cause::not_regular_file};
   const std::size_t slash = target.rfind(L'\\');
-  if (slash == std::wstring::npos || slash + 1 == target.size()) return false;
+  if (slash == std::wstring::npos || slash + 1 == target.size()) {
+    return system_error(ERROR_INVALID_NAME);
+  }
   const std::wstring dir = target.substr(0, slash + 1);
   const std::wstring base = target.substr(slash + 1);
+  if (const auto error = check_not_input(target, input)) return error;
 
   const DWORD old = GetFileAttributesW(target.c_str());
   const bool existed = old != INVALID_FILE_ATTRIBUTES;
+  if (existed && (old & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return failure{failure::cause::not_regular_file};
+  }
   // Windows refuses to move a file onto a read-only one, but Wine run as root does not: the
   // attribute is checked here so that it protects the file everywhere.
-  if (existed && (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return false;
+  if (existed && (old & FILE_ATTRIBUTE_READONLY) != 0) return system_error(ERROR_ACCESS_DENIED);
 
   const control_hold hold;
   std::wstring temp_name;
   const HANDLE temp = create_temporary(dir, base, temp_name);
-  if (temp == INVALID_HANDLE_VALUE) return false;
-  bool ok = write_all(temp, data) && FlushFileBuffers(temp) != 0;
-  ok = CloseHandle(temp) != 0 && ok;
-  if (ok && existed) {
+  if (temp == INVALID_HANDLE_VALUE) return system_error();
+  std::optional<failure> error;
+  if (!write_all(temp, data) || FlushFileBuffers(temp) == 0) error = system_error();
+  if (CloseHandle(temp) == 0 && !error) error = system_error();
+  if (!error && existed) {
     // A replaced file stays hidden, a system file or marked for backup, as it was.
     constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    if ((old & kept) != 0) ok = SetFileAttributesW(temp_name.c_str(), old & kept) != 0;
+    if ((old & kept) != 0 && SetFileAttributesW(temp_name.c_str(), old & kept) == 0) {
+      error = system_error();
+    }
   }
   // A file that another program holds open without sharing it makes the move fail.
-  ok = ok && MoveFileExW(temp_name.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  if (!ok) DeleteFileW(temp_name.c_str());
-  return ok;
+  if (!error && MoveFileExW(temp_name.c_str(), target.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    error = system_error();
+  }
+  if (error) DeleteFileW(temp_name.c_str());
+  return error;
 }
 
 }  // namespace tarnwick::frontend::windows
