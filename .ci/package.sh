@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build folder and checks that the package holds the
-# program, its manual page, its licence, changelog and lintian override, and nothing else,
+# program, its manual page, its licence, changelog, README and lintian override, and nothing else,
 # that lintian finds no error or warning in it, and that a plain
 # `cmake --install` puts the program and its manual page in place.
 # Run from the repository root after the build folder is built. TARNWICK_PACKAGE_BUILD names
@@ -64,8 +64,8 @@ contents=$(dpkg-deb --contents "$deb") || fail "dpkg-deb --contents cannot read 
 echo "$contents"
 grep -Eq '^-rwxr-xr-x root/root .* \./usr/bin/tarnwick$' <<<"$contents" ||
   fail "the package has no executable ./usr/bin/tarnwick"
-# The paths of everything but folders: the program, one manual page, the licence and the
-# changelog, nothing else.
+# The paths of everything but folders: the program, one manual page, the licence, the
+# changelog and the README for users, nothing else.
 files=$(grep -v '^d' <<<"$contents" | awk '{ print $NF }' | sort)
 doc=./usr/share/doc/tarnwick
 manual=
@@ -75,16 +75,20 @@ done
 [[ -n $manual ]] || fail "the package has no manual page ./usr/share/man/man1/tarnwick.1[.gz]"
 # A static program brings lintian's override for it.
 override=./usr/share/lintian/overrides/tarnwick
-expected=$(printf '%s\n' ./usr/bin/tarnwick "$manual" "$doc/copyright" "$doc/changelog.gz" "$override" |
+expected=$(printf '%s\n' ./usr/bin/tarnwick "$manual" "$doc/copyright" "$doc/changelog.gz" \
+  "$doc/README.txt" "$override" |
   sort)
 [[ $files == "$expected" ]] ||
-  fail "the package does not hold exactly the program, its manual page, copyright, changelog" \
-    "and lintian override:"$'\n'"$files"
+  fail "the package does not hold exactly the program, its manual page, copyright, changelog," \
+    "README and lintian override:"$'\n'"$files"
 
 dpkg-deb -x "$deb" "$scratch/root"
 check_program "$scratch/root/usr/bin/tarnwick"
 check_manual "$scratch/root/${manual#./}"
 cmp "$scratch/root/${doc#./}/copyright" LICENSE || fail "the package's copyright file is not LICENSE"
+# The manual page names the README where the package puts it.
+grep -Fqx "${doc#.}/README.txt" <(man -l "$scratch/root/${manual#./}" 2>/dev/null | sed 's/^ *//') ||
+  fail "the manual page does not name ${doc#.}/README.txt"
 
 # lintian must find no error and no warning; the deliberate static link is overridden, with
 # its reason, in the package itself.

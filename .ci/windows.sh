@@ -64,8 +64,8 @@ fail() {
   echo "windows.sh: $zip: $*" >&2
   exit 1
 }
-wanted="LICENSE.txt README.txt doc doc/README.md doc/windows.md examples examples/hello.hex tarnwick.exe"
-files=$(printf '%s\n' * doc/* examples/* | sort | tr '\n' ' ')
+wanted="LICENSE.txt README.txt examples examples/hello.hex tarnwick.exe"
+files=$(printf '%s\n' * examples/* | sort | tr '\n' ' ')
 [[ $files == "$wanted " ]] || fail "holds $files, not $wanted"
 ! grep -qv $'\r$' README.txt LICENSE.txt || fail "README.txt or LICENSE.txt has a line without CR LF"
 x86_64-w64-mingw32-windres -i tarnwick.exe -O rc | grep -q "VALUE \"ProductVersion\", \"$version\"" ||

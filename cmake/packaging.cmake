@@ -1,10 +1,11 @@
-# Installing and packaging: the program and its manual page; the package adds its licence
-# and changelog.
+# Installing and packaging: the program and its manual page; the package adds its licence,
+# changelog and README.
 include(GNUInstallDirs)
 
 # On Windows: a ZIP to unpack anywhere, for users: the program, a short README.txt and the
-# licence as LICENSE.txt (both with CR LF line ends, as every Windows editor shows them), the
-# example to try, and the full documentation in doc.
+# licence as LICENSE.txt (both with CR LF line ends, as every Windows editor shows them), and
+# the example to try. The Markdown documents stay in the source tree: their links lead nowhere
+# in a ZIP.
 if(WIN32)
   set(package_text ${PROJECT_BINARY_DIR}/package-text)
   configure_file(${PROJECT_SOURCE_DIR}/doc/windows-readme.txt.in ${package_text}/README.txt
@@ -16,8 +17,6 @@ if(WIN32)
           COMPONENT program)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/hello.hex DESTINATION examples
           COMPONENT program)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/doc/windows.md
-          DESTINATION doc COMPONENT program)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME tarnwick)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -59,11 +58,17 @@ else()
   set(package_manual manual)
 endif()
 
+# The README for users, plain text: in every tarball beside the program, and in the package.
+set(TARNWICK_USER_README ${PROJECT_BINARY_DIR}/doc/README.txt)
+configure_file(${PROJECT_SOURCE_DIR}/doc/readme.txt.in ${TARNWICK_USER_README} @ONLY)
+
 # Debian keeps a package's licence as /usr/share/doc/PACKAGE/copyright, beside its changelog,
-# gzipped (changelog.gz, the name for a package made by its own authors).
+# gzipped (changelog.gz, the name for a package made by its own authors), and its README.
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME})
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${doc_dir} RENAME copyright
         COMPONENT package_doc EXCLUDE_FROM_ALL)
+install(FILES ${TARNWICK_USER_README} DESTINATION ${doc_dir} COMPONENT package_doc
+        EXCLUDE_FROM_ALL)
 set(TARNWICK_CHANGELOG_DATE "Mon, 07 Dec 2026 00:00:00 +0000")
 configure_file(${PROJECT_SOURCE_DIR}/doc/changelog.in ${PROJECT_BINARY_DIR}/doc/changelog @ONLY)
 if(TARNWICK_GZIP)
@@ -94,7 +99,9 @@ endif()
 # Debian's name for the architecture built for, where it differs from the processor's; a
 # native build asks dpkg, as CPack does.
 if(CMAKE_CROSSCOMPILING)
-  set(deb_architectures x86_64=amd64 aarch64=arm64)
+  # 32-bit ARM goes to armhf, Raspberry Pi OS's architecture: the program is static, so the
+  # float ABI it was built for does not matter.
+  set(deb_architectures x86_64=amd64 aarch64=arm64 arm=armhf)
   list(FILTER deb_architectures INCLUDE REGEX "^${CMAKE_SYSTEM_PROCESSOR}=")
   string(REGEX REPLACE ".*=" "" CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${deb_architectures}")
   if(NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE)

@@ -70,6 +70,13 @@ const withName = (text, name, mark) =>
 // The output name of each converted entry, and the input it was first made from.
 const outputs = new Map();
 
+// The program's share of the most the file holds, rounded down, as a figure that reads at a
+// glance (a gauge at 0.3% looked like progress that had not started).
+function share({ programLength, maxProgramLength }) {
+  const tenths = Math.floor((programLength * 1000) / maxProgramLength);
+  return tenths === 0 && programLength > 0 ? 'under 0.1%' : `${tenths / 10}%`;
+}
+
 // Fills the list entry `item` for the file `name` with what came of it; returns which it was.
 function show(item, name, r, mark) {
   if (r.message) {
@@ -77,13 +84,10 @@ function show(item, name, r, mark) {
     item.append(element('p', 'message', ...withName(r.message, r.shownName, mark)));
     return 'refused';
   }
-  const meter = element('meter');
-  meter.max = r.maxProgramLength;
-  meter.value = r.programLength;
-  meter.setAttribute('aria-hidden', 'true');
   item.append(element('p', 'output', isolated(r.outputName), `, ${r.bytes.length} bytes`),
     element('p', 'calculator', 'Name on the calculator: ', isolated(r.calculatorName)),
-    element('p', 'program', `Program: ${r.programLength} of ${r.maxProgramLength} bytes `, meter));
+    element('p', 'program', `Program: ${r.programLength} bytes, ${share(r)} of the ` +
+      `${r.maxProgramLength} that fit`));
   if (r.warning) {
     item.classList.add('warned');
     for (const line of r.warning.split('\n')) {
@@ -136,8 +140,10 @@ async function handle(fileList) {
     const r = bytes ? convert(c, file.name, bytes) : result(c.module);
     counts[show(items[i], file.name, r, c.mark)] += 1;
   }
-  items.at(-1).scrollIntoView({ block: 'nearest' });
   status.textContent = summary(counts);
+  // The status line stays at the top of the view (style.css); the batch starts just below it.
+  const bar = status.parentElement;
+  window.scrollBy(0, items[0].getBoundingClientRect().top - bar.offsetHeight);
 }
 
 input.addEventListener('change', () => {

@@ -30,7 +30,8 @@ inline std::string record(unsigned type, unsigned address, const std::string& da
   unsigned sum = static_cast<unsigned>(data.size() / 2) + (address >> 8) + address + type;
   for (std::size_t i = 0; i < data.size(); i += 2)
     sum += std::stoul(data.substr(i, 2), nullptr, 16);
-  char head[10], checksum[3];
+  // The head has room for any unsigned in each field, as GCC's check asks on 32-bit targets.
+  char head[1 + 3 * 8 + 1], checksum[3];
   (void)std::snprintf(head, sizeof head, ":%02X%04X%02X", static_cast<unsigned>(data.size() / 2),
                       address & 0xFFFF, type);
   (void)std::snprintf(checksum, sizeof checksum, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);

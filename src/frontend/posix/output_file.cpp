@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -17,8 +16,11 @@
 #include "frontend/posix/write_all.h"
 #include "frontend/temporary_name.h"
 
+// The system calls and flags only Linux has; macOS's headers, as zig ships them, have no
+// sys/syscall.h.
 #if defined(__linux__)
 #include <linux/fs.h>
+#include <sys/syscall.h>
 #endif
 
 namespace tarnwick::frontend::posix {
