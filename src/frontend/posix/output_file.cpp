@@ -285,15 +285,51 @@ bool same_entry(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Puts the finished file `temp` in the place of `name`, which held `old` when it was checked,
-// and leaves no temporary file. On Linux the two are swapped, and swapped back unless what
-// came back is `old`, so that only the checked file is replaced; it is then removed. Elsewhere,
-// or where the file system cannot swap, `name` is checked again just before the rename: a
-// narrow window is left.
-outcome swap_in(int folder, const std::string& temp, const std::string& name,
-                const struct stat& old) {
+// Checks `old`, what `name` in `folder` held when looked at, as a file to replace: a regular
+// file other than `input` that an ordinary open for writing could change, or a dangling link.
+outcome may_replace(int folder, const char* name, const struct stat& old, file_identity input) {
+  if (S_ISREG(old.st_mode)) {
+    const file_identity found{static_cast<std::uint64_t>(old.st_dev),
+                              static_cast<std::uint64_t>(old.st_ino)};
+    if (found == input) return failure{failure::cause::same_file};
+    // Replacing by rename needs only the folder's permission; a file its owner made
+    // read-only stays as protected as an ordinary open for writing would leave it.
+    if (::faccessat(folder, name, W_OK, AT_EACCESS) != 0) return system_error();
+    return {};
+  }
+  // A device, a pipe, a socket or a folder is no program file, and never ours to replace.
+  if (!S_ISLNK(old.st_mode)) return failure{failure::cause::not_regular_file};
+  return {};
+}
+
+// Gives the new file `fd` the owner and permission bits of `old` where that is a regular file.
+outcome take_mode(int fd, const struct stat& old) {
+  if (!S_ISREG(old.st_mode)) return {};
+  // Only root may give the file away; for others this fails harmlessly. It comes before the
+  // mode, since a change of owner clears set-id bits.
+  [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+  if (::fchmod(fd, old.st_mode & 07777) != 0) return system_error();
+  return {};
+}
+
+// Puts the finished file `temp` in the place of `name`, only while that still holds `old`.
+// On Linux the two are swapped, and swapped back unless what came back is `old`, so that only
+// the checked file is replaced; it is then removed. Elsewhere, or where the file system cannot
+// swap, `name` is checked again just before the rename: a narrow window is left. On failure
+// `temp` still names the temporary file, or is empty where that name no longer holds it.
+outcome swap_in(int folder, std::string& temp, const std::string& name, const struct stat& old) {
   struct stat back {};
-  outcome error;
+#if defined(O_PATH)
+  // Held open, so that its number cannot pass to something made in its place meanwhile, which
+  // the check after the swap would then take for it.
+  const unique_fd held(::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (held.get() < 0) {
+    if (errno == ENOENT) return failure{failure::cause::output_changed};
+    return system_error();
+  }
+  if (::fstat(held.get(), &back) != 0) return system_error();
+  if (!same_entry(back, old)) return failure{failure::cause::output_changed};
+#endif
 #if defined(__linux__) && defined(RENAME_EXCHANGE)
   if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
     if (::fstatat(folder, temp.c_str(), &back, AT_SYMLINK_NOFOLLOW) == 0 && same_entry(back, old)) {
@@ -301,56 +337,54 @@ outcome swap_in(int folder, const std::string& temp, const std::string& name,
       return {};
     }
     // Where even the swap back fails, what came back keeps the temporary name: it is not ours
-    // to remove.
-    if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
-      ::unlinkat(folder, temp.c_str(), 0);
+    // to remove, so the name is forgotten.
+    if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_EXCHANGE) != 0) {
+      temp.clear();
     }
     return failure{failure::cause::output_changed};
   }
-  if (errno != EINVAL && errno != ENOSYS) error = system_error();
+  if (errno != EINVAL && errno != ENOSYS) return system_error();
 #endif
-  if (!error && (::fstatat(folder, name.c_str(), &back, AT_SYMLINK_NOFOLLOW) != 0 ||
-                 !same_entry(back, old))) {
-    error = failure{failure::cause::output_changed};
+  if (::fstatat(folder, name.c_str(), &back, AT_SYMLINK_NOFOLLOW) != 0 || !same_entry(back, old)) {
+    return failure{failure::cause::output_changed};
   }
-  if (!error && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) error = system_error();
-  if (error) ::unlinkat(folder, temp.c_str(), 0);
-  return error;
+  if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) return system_error();
+  return {};
 }
 
 // Replaces `old`, the regular file or dangling link `name` in `folder`, through a temporary
-// file.
-outcome write_over(int folder, const std::string& name, const struct stat& old,
-                   std::string_view data) {
+// file. Where another program puts a regular file at `name` meanwhile (another conversion of
+// the same input, say), that file is checked and the swap tried again against it, with the
+// file already written: redoing the writing would let every other conversion at once finish
+// first.
+outcome write_over(int folder, const std::string& name, struct stat old, std::string_view data,
+                   file_identity input) {
   if (append_only(folder)) return system_error(EPERM);
-#if defined(O_PATH)
-  // Held open, so that its number cannot pass to something made in its place meanwhile, which
-  // the check after the swap would then take for it.
-  const unique_fd held(::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-  struct stat now {};
-  if (held.get() < 0 || ::fstat(held.get(), &now) != 0) return system_error();
-  if (!same_entry(now, old)) return failure{failure::cause::output_changed};
-#endif
-  const bool file = S_ISREG(old.st_mode);
   std::string temp_name;
   // Private until it has the old file's bits; in a dangling link's place, a new file's.
-  unique_fd temp(create_temporary(folder, name, file ? 0600 : 0666, temp_name));
+  unique_fd temp(create_temporary(folder, name, S_ISREG(old.st_mode) ? 0600 : 0666, temp_name));
   if (temp.get() < 0) return system_error();
   outcome error;
   if (!write_all(temp.get(), data)) error = system_error();
-  if (!error && file) {
-    // Only root may give the file away; for others this fails harmlessly. It comes before
-    // the mode, since a change of owner clears set-id bits.
-    [[maybe_unused]] const int ignored = ::fchown(temp.get(), old.st_uid, old.st_gid);
-    if (::fchmod(temp.get(), old.st_mode & 07777) != 0) error = system_error();
-  }
+  if (!error) error = take_mode(temp.get(), old);
   if (!error && ::fsync(temp.get()) != 0) error = system_error();
+  for (int attempt = 0; !error; ++attempt) {
+    error = swap_in(folder, temp_name, name, old);
+    if (error != failure{failure::cause::output_changed} || temp_name.empty() || attempt == 100) {
+      break;
+    }
+    if (::fstatat(folder, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(old.st_mode)) {
+      break;  // gone, or a link: found again from the start
+    }
+    error = may_replace(folder, name.c_str(), old, input);
+    if (!error) error = take_mode(temp.get(), old);
+    if (!error && ::fsync(temp.get()) != 0) error = system_error();
+  }
   if (!temp.close() && !error) error = system_error();
   if (error) {
-    ::unlinkat(folder, temp_name.c_str(), 0);
+    if (!temp_name.empty()) ::unlinkat(folder, temp_name.c_str(), 0);
     return error;
   }
-  if (const auto swap_error = swap_in(folder, temp_name, name, old)) return swap_error;
   return flush_folder(folder);
 }
 
@@ -359,26 +393,15 @@ outcome replace_once(const std::string& path, std::string_view data, file_identi
   place target;
   if (const auto error = find_target(path, target)) return error;
   const int folder = target.folder.get();
-  const char* const name = target.name.c_str();
 
   const signal_hold hold;
   struct stat old {};
-  if (::fstatat(folder, name, &old, AT_SYMLINK_NOFOLLOW) != 0) {
+  if (::fstatat(folder, target.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno != ENOENT) return system_error();
     return write_new(folder, target.name, data);
   }
-  if (S_ISREG(old.st_mode)) {
-    const file_identity found{static_cast<std::uint64_t>(old.st_dev),
-                              static_cast<std::uint64_t>(old.st_ino)};
-    if (found == input) return failure{failure::cause::same_file};
-    // Replacing by rename needs only the folder's permission; a file its owner made
-    // read-only stays as protected as an ordinary open for writing would leave it.
-    if (::faccessat(folder, name, W_OK, AT_EACCESS) != 0) return system_error();
-  } else if (!S_ISLNK(old.st_mode)) {
-    // A device, a pipe, a socket or a folder is no program file, and never ours to replace.
-    return failure{failure::cause::not_regular_file};
-  }
-  return write_over(folder, target.name, old, data);
+  if (const auto error = may_replace(folder, target.name.c_str(), old, input)) return error;
+  return write_over(folder, target.name, old, data, input);
 }
 
 }  // namespace
