@@ -63,7 +63,6 @@ process_result tarnwick(const std::vector<std::string>& args, const std::string&
   return run_process(argv, cwd, in_child);
 }
 
-using testing::data32;
 using testing::file16;
 
 // The bytes are the driver's; here the stamp is the local time of some second of the run.

@@ -138,9 +138,7 @@ std::vector<std::string> problems_in(const std::string& path, const std::string&
 }
 
 bool converted(const process_result& r) {
-  const std::string success = "Success!\n";
-  return WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0 && r.out.size() >= success.size() &&
-         r.out.compare(r.out.size() - success.size(), success.size(), success) == 0;
+  return WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0 && r.out.ends_with("Success!\n");
 }
 
 // Converts `input`, holding `text`, in `dir` and returns the output's path.
@@ -157,8 +155,6 @@ std::string convert(const temp_dir& dir, const std::string& input, const std::st
 }
 
 using tarnwick::testing::t_hex;
-const std::string record16 = tarnwick::testing::rec16 + "\r\n";
-const std::string end_record = tarnwick::testing::end_record + "\r\n";
 
 struct conversion {
   std::string label;
@@ -172,7 +168,7 @@ std::vector<conversion> conversions() {
   return {
       {"example", "hello.hex", read_file(TARNWICK_EXAMPLES "/hello.hex"), "hello.86"},
       {"one_record", "t.hex", t_hex, "t.86p"},
-      {"two_records", "prog.hex", record16 + record16 + end_record, "prog.86p"},
+      {"two_records", "prog.hex", testing::hex_file({16, 16}), "prog.86p"},
       {"empty", "empty.hex", "", "empty.86"},
       {"largest", "limit.hex", testing::largest_input(), "limit.86"},
       {"name_with_space", "my prog.hex", t_hex, "my"},
