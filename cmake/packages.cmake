@@ -5,9 +5,9 @@
 # configure, so that no message names a package list that has gone stale.
 set(TARNWICK_PACKAGES_FILE ${CMAKE_CURRENT_LIST_DIR}/../.ci/packages)
 cmake_path(NORMAL_PATH TARNWICK_PACKAGES_FILE)
-# An edit of the list configures again, so the messages follow it.
+# An edit of the list or its reader configures again, so the messages follow it.
 set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-             ${TARNWICK_PACKAGES_FILE})
+             ${TARNWICK_PACKAGES_FILE} ${TARNWICK_PACKAGES_FILE}.sh)
 
 function(tarnwick_packages group out_var)
   execute_process(COMMAND bash -c "source \"$1\" && packages \"$2\"" bash
