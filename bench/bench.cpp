@@ -1,14 +1,17 @@
 // Reader and writer on the largest program the file format allows, and the reader on a
-// long run of blank lines.
+// long run of blank lines. With --largest-input, writes that input to standard output instead,
+// for compare.sh.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "frontend/convert.h"
 #include "hexreader/byte_source.h"
 #include "hexreader/row_table.h"
+#include "sample_records.h"
 #include "ti86/program_file.h"
 #include "ti86/variable_name.h"
 
@@ -18,30 +21,8 @@ using namespace tarnwick;
 using namespace tarnwick::hexreader;
 using namespace tarnwick::frontend;
 
-// 1985 records of 16 bytes with CR LF line ends: a body just under the 65517-byte limit.
-std::string largest_input() {
-  std::string text;
-  std::uint32_t state = 12345;
-  char line[64];
-  for (unsigned record = 0; record < 1985; ++record) {
-    const unsigned address = 0xD748 + record * 16;
-    unsigned sum = 16 + (address >> 8) + (address & 0xFF);
-    int n = std::snprintf(line, sizeof line, ":10%04X00", address & 0xFFFF);
-    for (int i = 0; i < 16; ++i) {
-      state = state * 1103515245 + 12345;
-      const unsigned byte = (state >> 16) & 0xFF;
-      sum += byte;
-      n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "%02X", byte);
-    }
-    (void)std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "%02X\r\n",
-                        (0x100 - (sum & 0xFF)) & 0xFF);
-    text += line;
-  }
-  return text + ":00000001FF\r\n";
-}
-
 const std::string& largest() {
-  static const std::string text = largest_input();
+  static const std::string text = testing::largest_input();
   return text;
 }
 
@@ -96,3 +77,13 @@ void read_rows_blank_lines(benchmark::State& state) {
 BENCHMARK(read_rows_blank_lines);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--largest-input") {
+    return std::fwrite(largest().data(), 1, largest().size(), stdout) == largest().size() ? 0 : 1;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

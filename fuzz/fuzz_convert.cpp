@@ -10,7 +10,8 @@
 #include "fuzz_check.h"
 #include "hexreader/byte_source.h"
 #include "hexreader/row_table.h"
-#include "ti86/coding.h"
+#include "program_reader.h"
+#include "ti86/file_format.h"
 #include "ti86/variable_name.h"
 
 namespace tarnwick {
@@ -19,10 +20,8 @@ namespace {
 using namespace hexreader;
 
 using fuzz::check;
-using ti86::get_word;
 
 constexpr std::string_view time_text = "Tue Feb 06 12:34:56 2024";
-constexpr std::size_t max_body = 65517;
 // Repeating the input lets a short one reach the size bound; this caps the work per run.
 constexpr std::size_t max_repeated = std::size_t{96} * 1024;
 
@@ -52,31 +51,15 @@ std::string expected_body(const row_table& table) {
   return body;
 }
 
+// The tests' decoder checks the fields against each other; the time, the name and the body
+// are checked against what was converted.
 void check_image(std::string_view image, std::string_view name, const row_table& table) {
-  const std::string body = expected_body(table);
-  check(image.size() >= 75, "the file holds at least its fixed fields");
-  const std::size_t p = image.size() - 75;
-  check(p == body.size(), "the file is P + 75 bytes");
-
-  check(image.substr(0, 8) == "**TI86**", "signature");
-  check(image.substr(8, 3) == std::string_view("\x1A\x0A\x00", 3), "marker");
-  check(image.substr(11, 24) == time_text, "comment holds the time text");
-  check(image.substr(35, 18) == std::string(18, '\0'), "comment ends in 18 zero bytes");
-
-  check(get_word(&image[53]) == image.size() - 57, "D is the data section's length");
-  check(get_word(&image[55]) == 12, "variable header length");
-  check(get_word(&image[57]) == image.size() - 73, "V is the variable data's length");
-  check(static_cast<std::uint8_t>(image[59]) == 0x12, "program type");
-  check(image[60] == 8, "name length");
+  const testing::program_fields fields = testing::read_program(image);
+  check(fields.problems.empty(), fields.problems.empty() ? "" : fields.problems[0].c_str());
+  check(fields.time_text == time_text, "comment holds the time text");
   const ti86::variable_name var = ti86::make_variable_name(name);
-  check(image.substr(61, 8) == std::string_view(var.data(), var.size()), "variable name");
-  check(get_word(&image[69]) == get_word(&image[57]), "V is written twice alike");
-  check(get_word(&image[71]) == p, "P is the program's length");
-  check(image.substr(73, p) == body, "the program body");
-
-  unsigned sum = 0;
-  for (const char c : image.substr(55, image.size() - 57)) sum += static_cast<std::uint8_t>(c);
-  check(get_word(&image[image.size() - 2]) == (sum & 0xFFFF), "checksum");
+  check(fields.name == std::string_view(var.data(), var.size()), "variable name");
+  check(fields.body == expected_body(table), "the program body");
 }
 
 }  // namespace
@@ -108,11 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t body = table.non_empty >= 1 ? 8 + table.non_empty + table.chars : 9;
 
   check(result.status != read_status::read_error, "memory never fails a read");
-  if (body > max_body) {
-    check(result.status == read_status::too_large, "a body past 65517 bytes is refused");
+  if (body > ti86::max_program_length) {
+    check(result.status == read_status::too_large,
+          "a body past the largest a file holds is refused");
     check(result.image.empty(), "a refusal gives no file");
   } else {
-    check(result.status == read_status::ok, "a body within 65517 bytes converts");
+    check(result.status == read_status::ok, "a body within the largest a file holds converts");
     check_image(result.image, name, table);
   }
   return 0;

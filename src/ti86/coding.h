@@ -12,10 +12,4 @@ inline void put_word(std::string& out, std::uint16_t value) {
   out.push_back(static_cast<char>((value >> 8) & 0xFF));
 }
 
-// Reads the word stored at `p`, low byte first.
-inline std::uint16_t get_word(const char* p) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(p[0]) |
-                                    (static_cast<unsigned char>(p[1]) << 8));
-}
-
 }  // namespace tarnwick::ti86

@@ -10,19 +10,12 @@
 
 #include "fake_system.h"
 #include "golden.h"
+#include "ti86/file_format.h"
 
 namespace tarnwick::testing {
 namespace {
 
 using lines = std::vector<std::string>;
-
-// 1985 records and a body of exactly 65517 bytes; 1986 records and one byte too many.
-std::string big_input(bool over) {
-  std::vector<std::size_t> sizes(1984, 16);
-  sizes.push_back(over ? 17 : 18);
-  if (over) sizes.push_back(1);
-  return hex_file(sizes);
-}
 
 // A conversion of `in` into `out` that warns with `warnings` before its `last` line.
 lines warned(const std::string& in, const std::string& out, const lines& warnings,
@@ -175,10 +168,10 @@ TEST(run, outcomes) {
        {"tarnwick: t.86p: error 28"}},
       {"largest program",
        {"big.hex"},
-       {{"big.hex", big_input(false)}},
+       {{"big.hex", largest_input()}},
        nullptr,
        converted("big.hex", "big.86p"),
-       {{"big.86p", 65517 + 75}}},
+       {{"big.86p", ti86::max_program_length + ti86::file_overhead}}},
       {"warnings in the order of their lines, then the outcome",
        {"w.hex"},
        {{"w.hex", ":03000000010203F8\r\nnop\r\nnop\r\n" + end_record + "\r\n"}},
@@ -197,7 +190,7 @@ TEST(run, outcomes) {
        {"tarnwick: t.86p: error 28"}},
       {"program too large",
        {"big.hex"},
-       {{"big.hex", big_input(true)}, {"big.86p", "old"}},
+       {{"big.hex", largest_input(true)}, {"big.86p", "old"}},
        nullptr,
        converted("big.hex", "big.86p", "Error converting big.hex: program too large!"),
        {},

@@ -14,6 +14,9 @@ TEST(make_output_name, cuts_four_characters_within_the_last_folder) {
     std::string output;
   } const cases[] = {
       {"sub/x", posix_separators, "sub/.86p"},
+      {"prog.ihex", posix_separators, "prog..86p"},
+      {"x", posix_separators, ".86p"},
+      {"./sub/q.HEX", posix_separators, "./sub/q.86p"},
       {"sub\\ab", posix_separators, "su.86p"},
       {"sub\\ab", windows_separators, "sub\\.86p"},
       {"C:ab", windows_separators, "C:.86p"},

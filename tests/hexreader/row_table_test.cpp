@@ -60,13 +60,6 @@ TEST_P(read_rows_cases, gives_rows_and_counts) {
   }
 }
 
-// Enough records of 16 bytes to cross the reader's 64 KiB blocks, CR LF.
-std::string many_records(int count) {
-  std::string s;
-  for (int i = 0; i < count; ++i) s += record(0, static_cast<unsigned>(i * 16), data32) + "\r\n";
-  return s;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     cases, read_rows_cases,
     ::testing::Values(
@@ -127,7 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"\xD6\xFF\x80"}},
         // At the edges of the reader's 64 KiB blocks: records, a long line and runs of
         // blank lines across them.
-        rows_case{"records across a block edge", many_records(1500), 1500,
+        rows_case{"records across a block edge",
+                  testing::hex_file(std::vector<std::size_t>(1500, 16)), 1501,
                   std::vector<std::string>(1500, data32)},
         rows_case{"long line across a block edge",
                   std::string(65530, '\n') + "123456789" + letters + "\r\n",
@@ -238,7 +232,7 @@ TEST(read_rows, limit_is_inclusive) {
 
 TEST(read_rows, too_large_stops_before_the_rest_is_read) {
   // The source fails after its data: reading on past the limit would report that instead.
-  const std::string input = many_records(10);
+  const std::string input = testing::hex_file(std::vector<std::size_t>(10, 16));
   testing::failing_source in(input);
   row_table table;
   EXPECT_EQ(read_rows(in, table, std::size_t{5} * 33, '\0'), read_status::too_large);

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Usage: srec_test.sh TARNWICK
+# Usage: srec_test.sh TARNWICK READ_86P
 # Files srec_cat writes for one program, at record sizes 16 and 255, its extended address
 # record of 0000 included: each converts without a warning, and the program's rows, joined,
 # are the program's bytes in hex. Exits 77 (a skip) where srec_cat is not installed.
 set -euo pipefail
 
 tarnwick=$(realpath "$1")
+read_86p=$(realpath "$2")
 if ! command -v srec_cat >/dev/null 2>&1; then
   echo "SKIP: srec_cat is not installed (Debian: srecord)"
   exit 77
@@ -25,9 +26,13 @@ for size in 16 255; do
     echo "FAIL: records of $size bytes:"$'\n'"$output"
     failures=$((failures + 1))
   fi
-  # The body starts at offset 73 with 00 "AsmPrgm" D6; the rows follow, D6 between two.
-  size_bytes=$(($(stat -c %s "p$size.86p") - 73 - 9 - 2))
-  rows=$(tail -c +83 "p$size.86p" | head -c "$size_bytes" | tr -d '\326')
+  # The body, read back by the tests' decoder, is 00 "AsmPrgm" D6, then the rows, D6 between two.
+  if ! problems=$("$read_86p" "p$size.86p" body); then
+    echo "FAIL: p$size.86p: $problems"
+    failures=$((failures + 1))
+    continue
+  fi
+  rows=$(tail -c +10 body | tr -d '\326')
   if [[ $rows != "$expected" ]]; then
     echo "FAIL: records of $size bytes: the rows are not the program's bytes"
     failures=$((failures + 1))
