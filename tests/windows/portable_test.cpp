@@ -22,15 +22,10 @@ TEST(console, decisions) {
       // Which records end the key wait.
       {"letter", ends_key_wait(press('A', u'a')), true},
       {"Esc", ends_key_wait(press(0x1b, 0x1b)), true},
-      {"Enter", ends_key_wait(press(0x0d, u'\r')), true},
-      {"Tab", ends_key_wait(press(0x09, u'\t')), true},
-      {"Backspace", ends_key_wait(press(0x08, 0x08)), true},
       {"Ctrl+C", ends_key_wait(press('C', 0x03)), true},
       {"F1", ends_key_wait(press(0x70)), true},
       {"F12", ends_key_wait(press(0x7b)), true},
       {"Page Up", ends_key_wait(press(0x21)), true},
-      {"End", ends_key_wait(press(0x23)), true},
-      {"Left", ends_key_wait(press(0x25)), true},
       {"Down", ends_key_wait(press(0x28)), true},
       {"Insert", ends_key_wait(press(0x2d)), true},
       {"Delete", ends_key_wait(press(0x2e)), true},
@@ -44,12 +39,8 @@ TEST(console, decisions) {
       {"left Windows", ends_key_wait(press(0x5b)), false},
       {"menu key", ends_key_wait(press(0x5d)), false},
       {"letter released", ends_key_wait({input_kind::key, false, 'A', u'a'}), false},
-      {"mouse", ends_key_wait({input_kind::mouse, true, 0x70, u'a'}), false},
-      {"focus", ends_key_wait({input_kind::focus, true, 0, 0}), false},
-      {"menu", ends_key_wait({input_kind::menu, true, 0, 0}), false},
-      {"buffer size", ends_key_wait({input_kind::buffer_size, true, 0, 0}), false},
-      // Whether the window closes as the program ends, which makes the program wait for a
-      // key first. Run with no console at all, the built program is tested on Windows.
+      {"mouse, or any other event", ends_key_wait({input_kind::mouse, true, 0x70, u'a'}), false},
+      // Whether the window closes at exit; with no console, the built program is run on Windows.
       {"dropped on it in Explorer", console_window_is_own(1, true), true},
       {"run in a Command Prompt", console_window_is_own(2, true), false},
       {"a window of its own, output redirected", console_window_is_own(1, false), false},
