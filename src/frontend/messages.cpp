@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "frontend/text/wide_text.h"
+#include "frontend/utf8.h"
 #include "frontend/version.h"
 
 namespace tarnwick::frontend {
@@ -26,12 +26,12 @@ std::string concat(std::string_view a, std::string_view b, std::string_view c = 
 std::string shown_name(std::string_view name) {
   // A name that is not UTF-8 is shown byte by byte, as an 8-bit terminal reads it, where the
   // bytes 0x80-0x9F are the C1 controls themselves (0x9B is CSI, as ESC [ is).
-  const bool bytes = !text::is_valid_utf8(name);
+  const bool bytes = !utf8::is_valid(name);
   std::string shown;
   shown.reserve(name.size());
   while (!name.empty()) {
     char32_t c = static_cast<unsigned char>(name[0]);
-    const std::size_t taken = bytes ? 1 : text::decode_utf8(name, c);
+    const std::size_t taken = bytes ? 1 : utf8::decode(name, c);
     const bool control = c < 0x20 || (c >= 0x7f && c <= 0x9f);
     if (control) {
       shown += '?';

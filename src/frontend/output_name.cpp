@@ -3,14 +3,10 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "frontend/text/wide_text.h"
+#include "frontend/utf8.h"
 
 namespace tarnwick::frontend {
 namespace {
-
-bool is_continuation_byte(char c) {
-  return (static_cast<unsigned char>(c) & 0xc0) == 0x80;
-}
 
 char ascii_lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -22,11 +18,14 @@ std::string make_output_name(std::string_view input_name, std::string_view separ
   constexpr int extension_length = 4;
   const std::size_t last_separator = input_name.find_last_of(separators);
   const std::size_t base = last_separator == std::string_view::npos ? 0 : last_separator + 1;
-  const bool by_code_point = text::is_valid_utf8(input_name);
+  const bool by_code_point = utf8::is_valid(input_name);
   std::size_t kept = input_name.size();
   for (int removed = 0; removed < extension_length && kept > base; ++removed) {
     --kept;
-    while (by_code_point && kept > base && is_continuation_byte(input_name[kept])) --kept;
+    while (by_code_point && kept > base &&
+           utf8::is_continuation(static_cast<unsigned char>(input_name[kept]))) {
+      --kept;
+    }
   }
   std::string name(input_name.substr(0, kept));
   name += ".86p";

@@ -18,4 +18,22 @@ std::string temporary_name(std::string_view output_base, std::uint64_t& seed) {
   return name;
 }
 
+bool create_temporary(std::string_view output_base, std::uint64_t seed,
+                      const std::function<creation(const std::string& name)>& create) {
+  std::string_view owner = output_base;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    switch (create(temporary_name(owner, seed))) {
+      case creation::created:
+        return true;
+      case creation::exists:
+        break;
+      case creation::failed:
+        if (owner.empty()) return false;
+        owner = {};  // too long a name, most likely
+        break;
+    }
+  }
+  return false;
+}
+
 }  // namespace tarnwick::frontend

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
+
+#include "frontend/temporary_name.h"
 
 namespace tarnwick::frontend {
 namespace {
@@ -26,6 +30,32 @@ TEST(make_output_name, cuts_four_characters_within_the_last_folder) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(make_output_name(c.input, c.separators), c.output) << c.input;
+}
+
+TEST(create_temporary, a_new_name_after_one_taken_the_short_form_after_another_failure) {
+  constexpr auto made = creation::created, taken = creation::exists, refused = creation::failed;
+  struct {
+    std::vector<creation> outcomes;  // of the tries in turn, the last one repeated
+    std::string tried;               // L for each long name tried, S for each short one
+    bool created;
+  } const cases[] = {
+      {{taken, made}, "LL", true},
+      {{refused, taken, made}, "LSS", true},
+      {{refused, refused}, "LS", false},
+      {{taken}, std::string(100, 'L'), false},
+  };
+  for (const auto& c : cases) {
+    std::string tried;
+    std::set<std::string> names;
+    const bool created = create_temporary("t.86p", 1, [&](const std::string& name) {
+      tried += name.starts_with(".t.86p.tarnwick-") ? 'L' : 'S';
+      names.insert(name);
+      return tried.size() < c.outcomes.size() ? c.outcomes[tried.size() - 1] : c.outcomes.back();
+    });
+    EXPECT_EQ(tried, c.tried);
+    EXPECT_EQ(names.size(), tried.size()) << "a name tried twice";
+    EXPECT_EQ(created, c.created) << c.tried;
+  }
 }
 
 }  // namespace

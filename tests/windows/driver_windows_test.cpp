@@ -8,7 +8,7 @@
 
 #include "driver_support.h"
 #include "frontend/driver.h"
-#include "frontend/windows/path.h"
+#include "frontend/windows/platform.h"
 #include "test_support.h"
 
 namespace tarnwick::frontend::windows {

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/windows/output_file.h"
-#include "frontend/windows/path.h"
+#include "frontend/windows/platform.h"
 #include "test_support.h"
 
 namespace tarnwick::frontend::windows {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "frontend/driver.h"
-#include "frontend/windows/path.h"
+#include "frontend/windows/platform.h"
 #include "golden.h"
 #include "test_support.h"
 

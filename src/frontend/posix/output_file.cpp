@@ -191,18 +191,16 @@ outcome find_target(const std::string& path, place& target) {
 int create_temporary(int folder, const std::string& base, mode_t mode, std::string& name) {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  std::uint64_t seed =
+  const std::uint64_t seed =
       static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(::getpid()) << 32);
-  std::string_view owner = base;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = temporary_name(owner, seed);
-    const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0) return fd;
-    if (errno == EEXIST) continue;
-    if (owner.empty()) return -1;
-    owner = {};  // too long a name, most likely
-  }
-  return -1;
+  int fd = -1;
+  frontend::create_temporary(base, seed, [&](const std::string& candidate) {
+    name = candidate;
+    fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) return creation::created;
+    return errno == EEXIST ? creation::exists : creation::failed;
+  });
+  return fd;
 }
 
 // Writes `data` to `fd` and flushes it to disk.

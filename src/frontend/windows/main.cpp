@@ -4,7 +4,7 @@
 
 #include "frontend/driver.h"
 #include "frontend/system.h"
-#include "frontend/windows/path.h"
+#include "frontend/windows/platform.h"
 
 // The wide entry point, so that every name the system accepts arrives intact; the driver
 // takes them as UTF-8.

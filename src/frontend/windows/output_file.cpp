@@ -1,12 +1,10 @@
-#include "frontend/windows/output_file.h"
-
+// Replacing the output file on Windows, so that it is never left half-written.
 #include <windows.h>
 
 #include <cstdint>
 
 #include "frontend/temporary_name.h"
-#include "frontend/windows/path.h"
-#include "frontend/windows/write_all.h"
+#include "frontend/windows/platform.h"
 
 namespace tarnwick::frontend::windows {
 namespace {
@@ -43,19 +41,17 @@ class control_hold {
 HANDLE create_temporary(const std::wstring& dir, const std::wstring& base, std::wstring& name) {
   LARGE_INTEGER now{};
   QueryPerformanceCounter(&now);
-  std::uint64_t seed = static_cast<std::uint64_t>(now.QuadPart) ^
-                       (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32);
-  std::string owner = narrow(base);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = dir + widen(temporary_name(owner, seed));
-    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return file;
-    if (GetLastError() == ERROR_FILE_EXISTS) continue;
-    if (owner.empty()) break;
-    owner.clear();  // too long a name, most likely
-  }
-  return INVALID_HANDLE_VALUE;
+  const std::uint64_t seed = static_cast<std::uint64_t>(now.QuadPart) ^
+                             (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  frontend::create_temporary(narrow(base), seed, [&](const std::string& candidate) {
+    name = dir + widen(candidate);
+    file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+    if (file != INVALID_HANDLE_VALUE) return creation::created;
+    return GetLastError() == ERROR_FILE_EXISTS ? creation::exists : creation::failed;
+  });
+  return file;
 }
 
 // The failure GetLastError names; read at once, before another call can change it.

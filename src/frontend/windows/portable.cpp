@@ -1,9 +1,15 @@
-#include "frontend/text/wide_text.h"
+// The Windows front end's pure pieces, with no call to Windows.
+#include "frontend/utf8.h"
+#include "frontend/windows/platform.h"
 
-#include <cstddef>
-
-namespace tarnwick::frontend::text {
+namespace tarnwick::frontend::windows {
 namespace {
+
+// The Windows virtual-key codes the key wait names.
+namespace vk {
+constexpr std::uint16_t page_up = 0x21, down = 0x28, insert = 0x2d, del = 0x2e, f1 = 0x70,
+                        f12 = 0x7b;
+}  // namespace vk
 
 constexpr char32_t replacement = 0xfffd;
 
@@ -46,46 +52,19 @@ void append_utf16(std::u16string& out, char32_t c) {
 
 }  // namespace
 
-std::size_t decode_utf8(std::string_view text, char32_t& c) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t length = 0;
-  char32_t smallest = 0;
-  if (lead < 0x80) {
-    c = lead;
-    return 1;
-  }
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    length = 2;
-    smallest = 0x80;
-    c = lead & 0x1f;
-  } else if (lead >= 0xe0 && lead <= 0xef) {
-    length = 3;
-    smallest = 0x800;
-    c = lead & 0x0f;
-  } else if (lead >= 0xf0 && lead <= 0xf4) {
-    length = 4;
-    smallest = 0x10000;
-    c = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[i]);
-    if ((next & 0xc0) != 0x80) return 0;
-    c = c << 6 | (next & 0x3f);
-  }
-  return c >= smallest && c <= 0x10ffff ? length : 0;
+bool ends_key_wait(const input_record& record) {
+  if (record.kind != input_kind::key || !record.key_down) return false;
+  if (record.character != 0) return true;
+  const std::uint16_t key = record.virtual_key;
+  // Page Up, Page Down, End, Home and the four arrows have the codes from page_up to down.
+  return (key >= vk::page_up && key <= vk::down) || key == vk::insert || key == vk::del ||
+         (key >= vk::f1 && key <= vk::f12);
 }
 
-bool is_valid_utf8(std::string_view text) {
-  while (!text.empty()) {
-    char32_t c = 0;
-    const std::size_t length = decode_utf8(text, c);
-    if (length == 0) return false;
-    text.remove_prefix(length);
-  }
-  return true;
+bool console_window_is_own(std::size_t console_processes, bool output_is_console) {
+  // A shell that started the program shares its console and keeps the window open; no
+  // console at all counts no process.
+  return console_processes == 1 && output_is_console;
 }
 
 std::string utf16_to_utf8(std::u16string_view text) {
@@ -107,7 +86,7 @@ std::u16string utf8_to_utf16(std::string_view text) {
   out.reserve(text.size());
   while (!text.empty()) {
     char32_t c = 0;
-    const std::size_t length = decode_utf8(text, c);
+    const std::size_t length = utf8::decode(text, c);
     append_utf16(out, length == 0 ? replacement : c);
     text.remove_prefix(length == 0 ? 1 : length);
   }
@@ -133,4 +112,4 @@ std::u16string extended_length_path(std::u16string_view full_path) {
   return u"\\\\?\\" + std::u16string(full_path);
 }
 
-}  // namespace tarnwick::frontend::text
+}  // namespace tarnwick::frontend::windows
