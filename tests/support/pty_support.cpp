@@ -1,12 +1,13 @@
 #include "pty_support.h"
 
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <thread>
+
+#include "frontend/posix/posix.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -21,22 +22,12 @@ void pause_briefly() {
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-// True when `fd` has input within `ms` milliseconds.
-bool readable_within(int fd, int ms) {
-  pollfd wanted{fd, POLLIN, 0};
-  int ready = 0;
-  do {
-    ready = poll(&wanted, 1, ms);
-  } while (ready < 0 && errno == EINTR);
-  return ready > 0;
-}
-
 }  // namespace
 
 std::optional<std::string> read_exactly(int fd, std::size_t count) {
   std::string got;
   while (got.size() < count) {
-    if (!readable_within(fd, guard_ms)) return std::nullopt;
+    if (frontend::posix::poll_input(fd, guard_ms) <= 0) return std::nullopt;
     char c = 0;
     const ssize_t n = read(fd, &c, 1);
     if (n < 0 && errno == EINTR) continue;

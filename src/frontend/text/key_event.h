@@ -1,6 +1,5 @@
-// Where the wait for a key ends: which Windows console input records end it, and where one key
-// ends in the bytes a terminal sends. Pure, so it builds and is tested on every platform; the
-// Windows console feeds it the records it reads, the POSIX terminal the bytes.
+// Where the wait for a key ends: which Windows console input records end it. Pure, so it builds
+// and is tested on every platform; the Windows console feeds it the records it reads.
 #pragma once
 
 #include <cstdint>
@@ -31,25 +30,5 @@ inline constexpr std::uint16_t shift = 0x10, control = 0x11, alt = 0x12, caps_lo
 // arrows, Home, End, Page Up, Page Down, Insert and Delete. Releases, other events and
 // modifier or lock keys pressed alone do not end the wait.
 bool ends_key_wait(const input_record& record);
-
-// Follows the bytes of one key as a terminal sends it: a character (UTF-8), a lone Esc, an
-// escape sequence (CSI, SS3, the Linux console's ESC [ [ x), or Esc before any of these (Alt).
-// Its state is a few fields whatever the input, so no flood of bytes can exhaust memory.
-class key_bytes {
- public:
-  // Takes the key's next byte: true when that byte completes the key. A byte that cannot
-  // continue the key ends it too, and is taken with it.
-  bool take(unsigned char byte);
-
- private:
-  enum class stage { first, after_escape, ss3, csi_start, csi, character };
-  stage stage_ = stage::first;
-  int continuations_left_ = 0;
-
-  // Starts a character with `lead`: true when it has no continuation bytes.
-  bool start_character(unsigned char lead);
-  // Takes a byte of a CSI sequence's parameters: true when it is the final byte instead.
-  bool take_csi(unsigned char byte);
-};
 
 }  // namespace tarnwick::frontend::text
