@@ -42,12 +42,14 @@ using steady = std::chrono::steady_clock;
 // hanging it.
 constexpr int guard_ms = 5000;
 
-steady::time_point guard_end() {
-  return steady::now() + std::chrono::milliseconds(guard_ms);
-}
-
-void pause_briefly() {
-  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// True once `done()` holds, asked every millisecond; false if it does not before the guard.
+template <class condition>
+bool within_guard(condition done) {
+  for (const auto give_up = steady::now() + std::chrono::milliseconds(guard_ms);
+       steady::now() < give_up; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+    if (done()) return true;
+  }
+  return false;
 }
 
 // Reads exactly `count` bytes; nothing if they do not all come before the guard.
@@ -99,25 +101,19 @@ bool same_modes(const termios& a, const termios& b) {
 // True once terminal `fd` has left line mode (ICANON off); false if that does not happen
 // before the guard.
 bool wait_until_raw(int fd) {
-  const auto give_up = guard_end();
-  while (steady::now() < give_up) {
-    if ((modes_of(fd).c_lflag & ICANON) == 0) return true;
-    pause_briefly();
-  }
-  return false;
+  return within_guard([fd] { return (modes_of(fd).c_lflag & ICANON) == 0; });
 }
 
 // The wait status of child `pid`, which is reaped; nothing if it has not ended before the guard.
 std::optional<int> reap_within_guard(pid_t pid) {
-  const auto give_up = guard_end();
-  while (steady::now() < give_up) {
-    int status = 0;
+  int status = 0;
+  bool failed = false;
+  const bool reaped = within_guard([&] {
     const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) return status;
-    if (done < 0 && errno != EINTR) return std::nullopt;
-    pause_briefly();
-  }
-  return std::nullopt;
+    failed = done < 0 && errno != EINTR;
+    return done == pid || failed;
+  });
+  return reaped && !failed ? std::optional(status) : std::nullopt;
 }
 
 // Written to the terminal once the child ended, it marks the end of what the child wrote; typed
@@ -393,13 +389,11 @@ int run_as_job() {
 
 // True once process `pid` is stopped, as /proc tells; false if it is not before the guard.
 bool stopped_within_guard(pid_t pid) {
-  for (int ms = 0; ms < guard_ms; ++ms) {
+  return within_guard([pid] {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;  // "PID (tarnwick) STATE ..."
-    if (std::getline(stat, line) && line.find(") T ") != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return false;
+    return std::getline(stat, line) && line.find(") T ") != std::string::npos;
+  });
 }
 
 class stopping_signal : public ::testing::TestWithParam<int> {};

@@ -16,6 +16,21 @@
 
 namespace tarnwick::frontend {
 namespace posix {
+
+bool write_all(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = EIO;  // nothing written and no error given: the reason must not be stale
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
 namespace {
 
 class posix_input_file final : public input_file {
@@ -106,20 +121,6 @@ class posix_system final : public system {
 };
 
 }  // namespace
-
-bool write_all(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) {
-      errno = EIO;  // nothing written and no error given: the reason must not be stale
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 bool wants_clear_screen(bool output_is_terminal, const char* term) {
   return output_is_terminal && (term == nullptr || std::string_view(term) != "dumb");
