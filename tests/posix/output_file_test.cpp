@@ -2,8 +2,6 @@
 // library's: the order of flushes and naming, the signals held, the temporary file's creation
 // and name, a folder flush that fails, and something put at the output name just before the
 // new file takes it.
-#include "frontend/posix/output_file.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -20,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/posix/posix.h"
 #include "test_support.h"
 
 namespace {

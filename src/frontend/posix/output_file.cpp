@@ -1,5 +1,4 @@
-#include "frontend/posix/output_file.h"
-
+// Replacing the output file on POSIX systems, so that it is never left half-written.
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
@@ -13,7 +12,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "frontend/posix/write_all.h"
+#include "frontend/posix/posix.h"
 #include "frontend/temporary_name.h"
 
 // The system calls and flags only Linux has; macOS's headers, as zig ships them, have no

@@ -1,6 +1,5 @@
-// Terminal side effects on POSIX systems: the screen clear and the raw single key wait.
-#include "frontend/posix/terminal.h"
-
+// The raw single key wait on POSIX terminals: where a key ends, the terminal's modes, and the
+// signals that must find them restored.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -8,17 +7,25 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <string_view>
+#include <optional>
 
-#include "frontend/posix/write_all.h"
-#include "frontend/text/key_event.h"
+#include "frontend/posix/posix.h"
 
 namespace tarnwick::frontend::posix {
 namespace {
 
-// The bytes of one key arrive together, so a pause this long after one of them means the key is
-// complete: it tells a lone Esc from a sequence and keeps a truncated sequence from hanging.
+// The pause after one of a key's bytes that ends the key.
 constexpr int follow_up_ms = 50;
+
+constexpr unsigned char escape = 0x1b;
+
+// Number of continuation bytes a UTF-8 character starting with `lead` has.
+int continuation_count(unsigned char lead) {
+  if (lead >= 0xc2 && lead <= 0xdf) return 1;
+  if (lead >= 0xe0 && lead <= 0xef) return 2;
+  if (lead >= 0xf0 && lead <= 0xf4) return 3;
+  return 0;
+}
 
 // What the handlers put in place; set before they are installed.
 int raw_fd = -1;
@@ -120,35 +127,80 @@ bool read_byte(int fd, unsigned char& c) {
   }
 }
 
-// Reads one more byte of the current key into `c` if it arrives within follow_up_ms.
-bool read_follow_up(int fd, unsigned char& c) {
-  pollfd wanted{fd, POLLIN, 0};
-  int ready = 0;
-  do {
-    ready = poll(&wanted, 1, follow_up_ms);
-  } while (ready < 0 && errno == EINTR);
-  return ready > 0 && (wanted.revents & POLLIN) != 0 && read_byte(fd, c);
-}
-
-// Consumes exactly one key from `fd`, which is in raw mode: its first byte whenever it comes,
-// each further one only within follow_up_ms of the one before.
+// Consumes exactly one key from `fd`, which is in raw mode, waiting for each byte as long as
+// the key says; a hang-up or an error ends the wait.
 void read_one_key(int fd) {
-  unsigned char c = 0;
-  if (!read_byte(fd, c)) return;
-  text::key_bytes key;
-  while (!key.take(c) && read_follow_up(fd, c)) {
+  key_bytes key;
+  for (;;) {
+    const int ready = poll_input(fd, key.wait_ms());
+    unsigned char c = 0;
+    if (ready < 0 || (ready > 0 && !read_byte(fd, c))) return;
+    if (key.take(ready > 0 ? std::optional(c) : std::nullopt)) return;
   }
 }
 
 }  // namespace
 
-bool wants_clear_screen(bool output_is_terminal, const char* term) {
-  return output_is_terminal && (term == nullptr || std::string_view(term) != "dumb");
+int key_bytes::wait_ms() const {
+  return stage_ == stage::first ? -1 : follow_up_ms;
 }
 
-void clear_screen(int fd) {
-  static constexpr char home_and_clear[] = "\x1b[H\x1b[2J";
-  (void)write_all(fd, std::string_view(home_and_clear, sizeof home_and_clear - 1));
+bool key_bytes::take(std::optional<unsigned char> byte) {
+  if (!byte) return true;  // the pause that ends a key
+  switch (stage_) {
+    case stage::first:
+      if (*byte == escape) {
+        stage_ = stage::after_escape;
+        return false;
+      }
+      return start_character(*byte);
+    case stage::after_escape:
+      // A further Esc is Alt plus Esc, or plus a sequence key as rxvt sends it: still one key.
+      if (*byte == escape) return false;
+      if (*byte == 'O') {
+        stage_ = stage::ss3;
+        return false;
+      }
+      if (*byte == '[') {
+        stage_ = stage::csi_start;
+        return false;
+      }
+      return start_character(*byte);  // Alt plus a character
+    case stage::ss3:
+      return true;  // exactly one more byte
+    case stage::csi_start:
+      if (*byte == '[') {  // the Linux console's F1-F5: ESC [ [ A..E
+        stage_ = stage::ss3;
+        return false;
+      }
+      return take_csi(*byte);
+    case stage::csi:
+      return take_csi(*byte);
+    case stage::character:
+      return (*byte & 0xc0) != 0x80 || --continuations_left_ == 0;
+  }
+  return true;
+}
+
+bool key_bytes::start_character(unsigned char lead) {
+  continuations_left_ = continuation_count(lead);
+  stage_ = stage::character;
+  return continuations_left_ == 0;
+}
+
+bool key_bytes::take_csi(unsigned char byte) {
+  // Parameter and intermediate bytes run until the final byte (0x40-0x7e) ends the sequence.
+  stage_ = stage::csi;
+  return byte < 0x20 || byte > 0x3f;
+}
+
+int poll_input(int fd, int ms) {
+  pollfd wanted{fd, POLLIN, 0};
+  int ready = 0;
+  do {
+    ready = poll(&wanted, 1, ms);
+  } while (ready < 0 && errno == EINTR);
+  return ready;
 }
 
 void wait_for_key() {
