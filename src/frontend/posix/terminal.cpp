@@ -6,10 +6,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 
 #include "frontend/posix/posix.h"
+#include "frontend/utf8.h"
 
 namespace tarnwick::frontend::posix {
 namespace {
@@ -18,14 +20,6 @@ namespace {
 constexpr int follow_up_ms = 50;
 
 constexpr unsigned char escape = 0x1b;
-
-// Number of continuation bytes a UTF-8 character starting with `lead` has.
-int continuation_count(unsigned char lead) {
-  if (lead >= 0xc2 && lead <= 0xdf) return 1;
-  if (lead >= 0xe0 && lead <= 0xef) return 2;
-  if (lead >= 0xf0 && lead <= 0xf4) return 3;
-  return 0;
-}
 
 // What the handlers put in place; set before they are installed.
 int raw_fd = -1;
@@ -177,13 +171,14 @@ bool key_bytes::take(std::optional<unsigned char> byte) {
     case stage::csi:
       return take_csi(*byte);
     case stage::character:
-      return (*byte & 0xc0) != 0x80 || --continuations_left_ == 0;
+      return !utf8::is_continuation(*byte) || --continuations_left_ == 0;
   }
   return true;
 }
 
 bool key_bytes::start_character(unsigned char lead) {
-  continuations_left_ = continuation_count(lead);
+  // A byte that starts no character is a key of its own.
+  continuations_left_ = std::max(utf8::sequence_length(lead) - 1, 0);
   stage_ = stage::character;
   return continuations_left_ == 0;
 }
