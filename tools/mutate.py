@@ -116,6 +116,20 @@ def run(cmd, timeout):
         return -1
 
 
+def failing_test(build):
+    """The first test ctest finds failing in `build`, "" when all pass, "timeout" past 20 min."""
+    try:
+        out = subprocess.run(["ctest", "--test-dir", build, "-j2", "--timeout", "60",
+                              "--stop-on-failure"], capture_output=True, text=True,
+                             timeout=1200).stdout
+    except subprocess.TimeoutExpired:
+        return "timeout"
+    failed = re.search(r"^\s*\d+ - (\S+)", out.split("The following tests FAILED:")[-1], re.M)
+    if "The following tests FAILED:" in out:
+        return failed.group(1) if failed else "?"
+    return "" if "tests passed" in out else "?"
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--count", type=int, default=120)
@@ -128,6 +142,9 @@ def main():
                     "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON", "-DCMAKE_BUILD_TYPE=Release"],
                    check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", args.build, "-j2"], check=True, stdout=subprocess.DEVNULL)
+    # A suite that fails unchanged would count every fault as caught.
+    if failing_test(args.build):
+        sys.exit("mutate: the suite fails before any fault is planted")
     pool = [c for path in compiled_sources(args.build) for c in candidates(path)]
     random.Random(args.seed).shuffle(pool)
     print(f"mutate: {len(pool)} candidate faults in the sources the build compiles")
@@ -159,12 +176,11 @@ def main():
                 if not built:
                     continue
                 tried += 1
-                failed = run(["ctest", "--test-dir", args.build, "-j2", "--timeout", "60",
-                              "--stop-on-failure"], 1200) != 0
+                failed = failing_test(args.build)
                 where = f"{os.path.relpath(path, ROOT)}:{n + 1}"
                 if failed:
                     caught += 1
-                    print(f"[{tried}] caught   {where} {kind}", flush=True)
+                    print(f"[{tried}] caught   {where} {kind} by {failed}", flush=True)
                 else:
                     change = f"{old.strip()}  ->  {new.strip() or '(deleted)'}"
                     survivors.append(f"{where}: {kind}: {change}")
