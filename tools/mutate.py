@@ -9,7 +9,7 @@ integer constant made one larger, a statement deleted, or a boolean flipped (tru
 compiles; N of them (120 unless told) are drawn with the seed, in a fixed order, and each is
 built and run through ctest. A fault that does not compile is replaced by the next
 candidate, so the score is over N faults that built. A fault is caught when a test fails or
-times out. The sources are restored after each batch, and on any exit.
+times out. A file is restored as soon as the faults move on from it, and on any exit.
 
 It prints one line a fault (caught, or SURVIVED with the changed line) and the score.
 """
@@ -18,6 +18,7 @@ import json
 import os
 import random
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -153,6 +154,8 @@ def main():
             print(f"{os.path.relpath(path, ROOT)}:{n + 1}: {kind}: {new.strip() or '(deleted)'}")
         return 0
 
+    # A plain kill would leave a fault in the sources; it ends the run through `finally` instead.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("mutate: stopped"))
     originals = {}
     caught = tried = 0
     survivors = []
@@ -165,6 +168,12 @@ def main():
             batch = sorted(pool[drawn:drawn + args.count - tried], key=lambda c: (c[0], c[1]))
             drawn += len(batch)
             for path, n, new, kind, old in batch:
+                # Only one fault at a time: the file the last one was in is put back first.
+                for other, text in originals.items():
+                    if other != path:
+                        with open(other, "w", encoding="utf-8") as f:
+                            f.write(text)
+                originals = {k: v for k, v in originals.items() if k == path}
                 if path not in originals:
                     with open(path, encoding="utf-8") as f:
                         originals[path] = f.read()
@@ -185,9 +194,6 @@ def main():
                     change = f"{old.strip()}  ->  {new.strip() or '(deleted)'}"
                     survivors.append(f"{where}: {kind}: {change}")
                     print(f"[{tried}] SURVIVED {survivors[-1]}", flush=True)
-            for path, text in originals.items():
-                with open(path, "w", encoding="utf-8") as f:
-                    f.write(text)
     finally:
         for path, text in originals.items():
             with open(path, "w", encoding="utf-8") as f:
