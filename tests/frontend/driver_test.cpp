@@ -95,13 +95,13 @@ TEST(run, outcomes) {
        [](fake_system& s) { s.window_is_own = true; },
        closing,
        {{"t.86p", 90}}},
-      {"missing input",
-       {"missing.hex"},
+      {"missing input, a space in its name",
+       {"no such.hex"},
        {},
        nullptr,
-       opening_failed("missing.hex"),
+       opening_failed("no such.hex"),
        {},
-       {"tarnwick: missing.hex: error 2"}},
+       {"tarnwick: no such.hex: error 2"}},
       {"empty name", {""}, {}, nullptr, opening_failed(""), {}, {"tarnwick: : error 2"}},
       {"control characters shown as ?",
        {name_with_controls},
@@ -174,13 +174,20 @@ TEST(run, outcomes) {
        {{"big.86p", ti86::max_program_length + ti86::file_overhead}}},
       {"warnings in the order of their lines, then the outcome",
        {"w.hex"},
-       {{"w.hex", ":03000000010203F8\r\nnop\r\nnop\r\n" + end_record + "\r\n"}},
+       {{"w.hex", ":03000000010203F8\r\nnop\r\nnop\r\n:01001000559A\r\n:020000040001F9\r\n" +
+                      end_record + "\r\n"}},
        nullptr,
        warned("w.hex", "w.86p",
               {"Warning: w.hex line 1: a record whose checksum is wrong; its data may be damaged",
                "Warning: w.hex line 2: not an Intel HEX record; its characters after the ninth go "
-               "into the program (2 lines in all)"}),
-       {{"w.86p", 90}}},
+               "into the program (2 lines in all)",
+               "Warning: w.hex line 4: data at address 0010 does not follow on from the data "
+               "before it, which ends at 0003; the program is put together without the gap, so "
+               "the bytes from here on are not where the assembler put them",
+               "Warning: w.hex line 5: an extended address record sets the base address 10000; "
+               "the data after it belongs there, not at the addresses its records name, and no "
+               "TI-86 program runs there"}),
+       {{"w.86p", 93}}},
       {"a file that is no Intel HEX warns before an error",
        {"t.asm"},
        {{"t.asm", "\tld a,1\n"}},
