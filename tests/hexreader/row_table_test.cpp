@@ -182,7 +182,7 @@ TEST(read_rows, finds_each_kind_of_fault) {
       {a + "\r\n" + b + "\r\n" + eof, ""},
       {record(4, 0, "0000") + "\n" + a + "\n\n" + b + "\n" + record(5, 0, "0000D748") + "\n" + eof,
        ""},
-      {record(0, 0xD748, "0a0b0c") + "\n" + record(3, 0, "0000D748") + "\n" + eof, ""},
+      {record(0, 0xD748, "0a0b0f") + "\n" + record(3, 0, "0000D748") + "\n" + eof, ""},
       {"\tld a,1\n\n", "not intel hex"},
       {"", "not intel hex"},
       // One row per kind.
@@ -191,7 +191,7 @@ TEST(read_rows, finds_each_kind_of_fault) {
       {":03000000010203F8\n" + eof, "bad_checksum@1*1"},
       {b + "\n" + a + "\n" + b + "\n" + record(0, 0xD800, "00") + "\n" + eof,
        "address_gap@2*2(D768,D748)"},
-      {record(4, 0, "0001") + "\n" + a + "\n" + record(2, 0, "1000") + "\n" + eof,
+      {record(2, 0, "1000") + "\n" + a + "\n" + record(4, 0, "0001") + "\n" + eof,
        "high_base@1*2(10000,0)"},
       {a + "\n" + eof + b + "\n" + eof, "after_end@3*2"},
       {a + "\n" + b + "\n\n", "no_end@3*1"},

@@ -54,7 +54,8 @@ TEST(wide_text, utf8_and_utf16) {
     std::u16string utf16;
     bool both_ways;
   } const cases[] = {
-      {"\x7f", u"\x7f", true},  // the last single byte
+      {"\x7f", u"\x7f", true},      // the last single byte
+      {"\xc2\x80", u"\x80", true},  // the first of two bytes
       {"a\xc3\xa4\xe2\x82\xac", u"a\u00e4\u20ac", true},
       {"\xf0\x9f\x98\x80", u"\U0001f600", true},                   // a surrogate pair
       {"\xf4\x8f\xbf\xbf", std::u16string{0xdbff, 0xdfff}, true},  // the last high surrogate
@@ -68,6 +69,14 @@ TEST(wide_text, utf8_and_utf16) {
     if (c.both_ways) {
       EXPECT_EQ(utf16_to_utf8(c.utf16), c.utf8) << c.utf8;
     }
+  }
+  // A sequence cut off by the end of the text, though more bytes follow in memory.
+  EXPECT_EQ(utf8_to_utf16(std::string_view("\xe2\x82\xac", 2)), u"\ufffd\ufffd");
+}
+
+TEST(wide_text, prefixed_paths_are_left_alone) {
+  for (const std::u16string path : {u"\\\\?\\C:\\p.hex", u"\\\\.\\COM1"}) {
+    EXPECT_EQ(extended_length_path(path), path);
   }
 }
 
