@@ -93,7 +93,8 @@ TEST(format_time_text, twenty_four_characters_day_zero_padded) {
     std::string text;
   } const cases[] = {
       {calendar_time(2026, 12, 7, 4, 9, 3, 1), "Mon Dec 07 04:09:03 2026"},
-      {calendar_time(2000, 1, 1, 0, 0, 0, 6), "Sat Jan 01 00:00:00 2000"},
+      {calendar_time(0, 1, 1, 0, 0, 0, 6), "Sat Jan 01 00:00:00 0000"},
+      {calendar_time(9999, 12, 31, 23, 59, 59, 5), "Fri Dec 31 23:59:59 9999"},
       {calendar_time(1999, 12, 31, 23, 59, 60, 5), "Fri Dec 31 23:59:60 1999"},
       {calendar_time(1901, 12, 13, 20, 45, 52, 5), "Fri Dec 13 20:45:52 1901"},
       // What the form cannot show: no reading, five digits, a field out of its range.
@@ -101,6 +102,7 @@ TEST(format_time_text, twenty_four_characters_day_zero_padded) {
       {calendar_time(10000, 1, 1, 0, 0, 0, 6), unknown},
       {calendar_time(5547, 1, 0, 0, 0, 0, 3), unknown},
       {calendar_time(2026, 1, 1, 24, 0, 0, 4), unknown},
+      {calendar_time(2026, 1, 1, 0, 60, 0, 4), unknown},
   };
   for (const auto& c : cases) EXPECT_EQ(format_time_text(c.time), c.text);
 }
