@@ -174,6 +174,9 @@ std::string faults_of(const std::string& input) {
 TEST(read_rows, finds_each_kind_of_fault) {
   const std::string eof = end_record + "\n";
   const std::string a = record(0, 0xD748, data32), b = record(0, 0xD758, data32);
+  std::string too_long(602, 'F');  // a record's digits for more than 255 bytes
+  too_long.front() = ':';
+  too_long.back() = '\n';
   struct {
     std::string input;
     std::string faults;
@@ -188,6 +191,7 @@ TEST(read_rows, finds_each_kind_of_fault) {
       // One row per kind.
       {a + "\n   \nnop\n" + b + "\n" + eof, "not_record@2*2"},
       {a + " \n" + rec3 + "1\n:1\n" + eof, "malformed@1*3"},
+      {too_long + eof, "malformed@1*1"},
       {":03000000010203F8\n" + eof, "bad_checksum@1*1"},
       {b + "\n" + a + "\n" + b + "\n" + record(0, 0xD800, "00") + "\n" + eof,
        "address_gap@2*2(D768,D748)"},
