@@ -131,7 +131,8 @@ TEST(run, names_beyond_five_hundred_characters) {
   const std::string output = path + "/" + std::string(240, 'p') + ".86p";
   write_file(input, file16);
   EXPECT_EQ(run_with({input}), converted(input, output));
-  const testing::program_fields file = testing::read_program(read_file(output));
+  const std::string bytes = read_file(output);
+  const testing::program_fields file = testing::read_program(bytes);
   EXPECT_EQ(file.problems, std::vector<std::string>{});
   EXPECT_EQ(file.name, "pppppppp");
 }

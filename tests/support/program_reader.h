@@ -23,5 +23,7 @@ struct program_fields {
 
 // Reads `file`, checking each fixed field, each length against the body and the checksum.
 program_fields read_program(std::string_view file);
+// The fields would point into a string that is gone.
+program_fields read_program(std::string&& file) = delete;
 
 }  // namespace tarnwick::testing

@@ -58,7 +58,8 @@ TEST(run, non_ascii_names) {
             converted(dir / (name + ".hex"), dir / (name + ".86p")));
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{name + ".86p", name + ".hex"}));
   // The variable is named by the first eight bytes of the output name.
-  EXPECT_EQ(testing::read_program(read_file(dir / (name + ".86p"))).name, name.substr(0, 8));
+  const std::string bytes = read_file(dir / (name + ".86p"));
+  EXPECT_EQ(testing::read_program(bytes).name, name.substr(0, 8));
 }
 
 // Wine needs no prefix to go past 260 characters, so the names the program uses are checked
