@@ -20,10 +20,10 @@ bool write_all(int fd, std::string_view data);
 // where the system can (Linux) and named once whole; an existing one is replaced by a
 // temporary file in its folder, flushed and swapped in. Nothing when done; otherwise why not,
 // with no temporary file left and an existing file keeping its old content, except where only
-// the flush of the folder failed, after the new file was in place. A new file gets what an
-// ordinary create gives; a replaced one keeps its permission bits. A read-only file, anything
-// that is not a regular file, a link that cannot be followed and a link another user owns in
-// a sticky, world-writable folder are left alone.
+// the flush of the folder, or the close of the flushed file, failed after the new file was in
+// place. A new file gets what an ordinary create gives; a replaced one keeps its permission
+// bits. A read-only file, anything that is not a regular file, a link that cannot be followed
+// and a link another user owns in a sticky, world-writable folder are left alone.
 std::optional<failure> replace_file(const std::string& path, std::string_view data,
                                     file_identity input);
 
