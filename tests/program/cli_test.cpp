@@ -123,10 +123,15 @@ TEST(cli, read_only_folder) {
   // Root writes anywhere, so the folder is made unwritable by a file system, not by modes.
   const process_result r = tarnwick({"/proc/version"}, "/");
   EXPECT_TRUE(exited_zero(r));
-  EXPECT_EQ(r.out, banner + "Converting /proc/version\n\nOutputting /proc/ver.86p\n\n" +
-                       frontend::not_intel_hex_warning("/proc/version") +
-                       "\nError writing /proc/ver.86p!\ntarnwick: /proc/ver.86p: " +
-                       std::strerror(ENOENT) + "\n");
+  const std::string start = banner + "Converting /proc/version\n\nOutputting /proc/ver.86p\n\n" +
+                            frontend::not_intel_hex_warning("/proc/version") +
+                            "\nError writing /proc/ver.86p!\ntarnwick: /proc/ver.86p: ";
+  ASSERT_EQ(r.out.substr(0, start.size()), start);
+  // The reason is the system's own: /proc gives root and other users different ones.
+  const std::string reason = r.out.substr(start.size());
+  EXPECT_TRUE(reason == std::string(std::strerror(ENOENT)) + "\n" ||
+              reason == std::string(std::strerror(EACCES)) + "\n")
+      << reason;
 }
 
 TEST(cli, ordinary_user_modes) {
