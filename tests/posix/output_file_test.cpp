@@ -1,7 +1,7 @@
 // replace_file's system calls, watched by wrappers this program puts in front of the C
 // library's: the order of flushes and naming, the signals held, the temporary file's creation
-// and name, a folder flush that fails, and something put at the output name just before the
-// new file takes it.
+// and name, a file system without unnamed files or swaps, descriptor 0 given out, a flush or
+// close that fails, and something put at the output name just before the new file takes it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -24,7 +24,7 @@
 namespace {
 
 struct call {
-  std::string what;     // "create", "fsync", "link", "rename"
+  std::string what;     // "create", "fsync", "folder" (an fsync of one), "link", "rename"
   std::string name;     // of the file created; empty for an unnamed one
   bool folder = false;  // a folder flushed
   int fd = -1;
@@ -34,7 +34,21 @@ struct call {
 };
 std::vector<call> calls;
 int temp_fd = -1;
-int folder_fsync_error = 0;           // the error a folder's fsync fails with, or 0
+int folder_fsync_error = 0;  // the error a folder's fsync fails with, or 0
+int temp_close_error = 0;    // the error the new file's close fails with, or 0
+bool no_unnamed = false;     // the file system makes no unnamed files
+bool no_exchange = false;    // nor swaps two names
+int opens = 0;
+int opens_before_zero = -1;  // descriptor 0 is freed after this many opens, if >= 0
+bool zero_freed = false;
+
+// Frees descriptor 0 once `opens` reaches opens_before_zero, so that the next descriptor
+// made, by whatever call, is 0.
+void free_zero_when_due() {
+  if (opens != opens_before_zero || zero_freed) return;
+  syscall(SYS_close, 0);
+  zero_freed = true;
+}
 std::function<void()> before_naming;  // runs just before the new file takes the output name
 
 // Signals that end a process, of each kind: asked for, from a timer, a limit, the two the C
@@ -63,9 +77,15 @@ extern "C" int openat(int dir, const char* name, int flags, ...) {
     mode = static_cast<mode_t>(va_arg(args, int));
     va_end(args);
   }
-  const int fd = static_cast<int>(syscall(SYS_openat, dir, name, flags, mode));
   const bool unnamed = (flags & O_TMPFILE) == O_TMPFILE;
-  if (fd >= 0 && (unnamed || std::strstr(name, ".tarnwick-") != nullptr)) {
+  if (unnamed && no_unnamed) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  const int fd = static_cast<int>(syscall(SYS_openat, dir, name, flags, mode));
+  ++opens;
+  free_zero_when_due();
+  if (fd >= 0 && (unnamed || (flags & O_CREAT) != 0)) {
     temp_fd = fd;
     calls.push_back({"create", unnamed ? "" : name, false, fd, flags, mode, signals_held()});
   }
@@ -75,7 +95,7 @@ extern "C" int openat(int dir, const char* name, int flags, ...) {
 extern "C" int fsync(int fd) {
   struct stat st {};
   const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
-  calls.push_back({"fsync", "", folder, fd, 0, 0, signals_held()});
+  calls.push_back({folder ? "folder" : "fsync", "", folder, fd, 0, 0, signals_held()});
   if (folder && folder_fsync_error != 0) {
     errno = folder_fsync_error;
     return -1;
@@ -92,8 +112,23 @@ extern "C" int linkat(int from_dir, const char* from, int to_dir, const char* to
 extern "C" int renameat2(int from_dir, const char* from, int to_dir, const char* to,
                          unsigned flags) {
   calls.push_back({"rename", "", false, -1, 0, 0, signals_held()});
+  if (no_exchange && (flags & RENAME_EXCHANGE) != 0) {
+    errno = EINVAL;
+    return -1;
+  }
   if (before_naming) std::exchange(before_naming, nullptr)();
   return static_cast<int>(syscall(SYS_renameat2, from_dir, from, to_dir, to, flags));
+}
+
+extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* to) {
+  return renameat2(from_dir, from, to_dir, to, 0);
+}
+
+extern "C" int close(int fd) {
+  const int result = static_cast<int>(syscall(SYS_close, fd));
+  if (fd != temp_fd || temp_close_error == 0 || result != 0) return result;
+  errno = temp_close_error;
+  return -1;
 }
 
 // NOLINTEND(readability-inconsistent-declaration-parameter-name)
@@ -101,71 +136,103 @@ extern "C" int renameat2(int from_dir, const char* from, int to_dir, const char*
 namespace tarnwick::frontend::posix {
 namespace {
 
+// Each case also runs with descriptor 0 free from each open on, so that the next descriptor
+// made is 0, which must count as a descriptor and be closed again.
 TEST(replace_file, writes_privately_flushes_around_the_naming_and_holds_signals) {
   const std::string long_base = std::string(240, 'p') + ".86p";
+  const std::vector<std::string> unnamed = {"create", "fsync", "link", "folder"};
+  const std::vector<std::string> swapped = {"create", "fsync", "rename", "folder"};
   struct {
     bool existing;
     std::string base;
-    std::string temp_prefix;  // "" for an unnamed file; a name too long takes the short form
-    mode_t mode;              // asked for at creation
-    std::string naming;
-  } const cases[] = {{false, "t.86p", "", 0666, "link"},
-                     {true, "t.86p", ".t.86p.tarnwick-", 0600, "rename"},
-                     {true, long_base, ".tarnwick-", 0600, "rename"}};
+    bool no_unnamed, no_exchange;
+    std::string created;  // the name created, less the 8 random characters after a final '-'
+    mode_t mode;          // asked for at creation
+    std::vector<std::string> steps;
+  } const cases[] = {
+      {false, "t.86p", false, false, "", 0666, unnamed},
+      {true, "t.86p", false, false, ".t.86p.tarnwick-", 0600, swapped},
+      {true, long_base, false, false, ".tarnwick-", 0600, swapped},
+      {false, "t.86p", true, false, "t.86p", 0666, {"create", "fsync", "folder"}},
+      {true,
+       "t.86p",
+       false,
+       true,
+       ".t.86p.tarnwick-",
+       0600,
+       {"create", "fsync", "rename", "rename", "folder"}},
+  };
+  const int saved_input = ::dup(0);
   for (const auto& c : cases) {
-    const testing::temp_dir dir;
-    if (c.existing) testing::write_file(dir / c.base, "old");
-    calls.clear();
-    sigset_t mask_before, mask_after;
-    sigprocmask(SIG_BLOCK, nullptr, &mask_before);
+    for (int zero_after = -1; zero_after < 8; ++zero_after) {
+      const testing::temp_dir dir;
+      if (c.existing) testing::write_file(dir / c.base, "old");
+      calls.clear();
+      no_unnamed = c.no_unnamed;
+      no_exchange = c.no_exchange;
+      opens = 0;
+      opens_before_zero = zero_after;
+      zero_freed = false;
+      free_zero_when_due();
+      sigset_t mask_before, mask_after;
+      sigprocmask(SIG_BLOCK, nullptr, &mask_before);
 
-    ASSERT_EQ(replace_file(dir / c.base, "new", {}), std::nullopt) << c.base;
+      const std::optional<failure> result = replace_file(dir / c.base, "new", {});
 
-    sigprocmask(SIG_BLOCK, nullptr, &mask_after);
-    for (const int s : {SIGINT, SIGTERM, SIGRTMIN}) {
-      EXPECT_EQ(sigismember(&mask_after, s), sigismember(&mask_before, s)) << "signal " << s;
+      sigprocmask(SIG_BLOCK, nullptr, &mask_after);
+      no_unnamed = no_exchange = false;
+      opens_before_zero = -1;
+      if (zero_freed) {
+        EXPECT_EQ(::fcntl(0, F_GETFD), -1)
+            << "descriptor 0 left open, freed after open " << zero_after;
+        ::dup2(saved_input, 0);
+      }
+      ASSERT_EQ(result, std::nullopt) << c.base << ", descriptor 0 freed after open " << zero_after;
+      for (const int s : {SIGINT, SIGTERM, SIGRTMIN}) {
+        EXPECT_EQ(sigismember(&mask_after, s), sigismember(&mask_before, s)) << "signal " << s;
+      }
+      std::vector<std::string> steps;
+      for (const call& k : calls) {
+        steps.push_back(k.what);
+        EXPECT_TRUE(k.signals_held) << k.what;
+      }
+      ASSERT_EQ(steps, c.steps) << c.base;
+      EXPECT_EQ(calls[0].name.substr(0, c.created.size()), c.created);
+      EXPECT_EQ(calls[0].name.size(), c.created.size() + (c.created.ends_with('-') ? 8 : 0));
+      EXPECT_EQ(calls[0].mode, c.mode);
+      EXPECT_EQ(calls[1].fd, temp_fd);
+      EXPECT_EQ(testing::read_file(dir / c.base), "new");
+      EXPECT_EQ(testing::list_dir(dir.path()), std::vector<std::string>{c.base});
     }
-    ASSERT_EQ(calls.size(), 4U) << c.base;
-    EXPECT_EQ(calls[0].what, "create");
-    EXPECT_EQ(calls[0].name.substr(0, c.temp_prefix.size()), c.temp_prefix);
-    EXPECT_EQ(calls[0].name.size(), c.temp_prefix.empty() ? 0 : c.temp_prefix.size() + 8);
-    EXPECT_EQ(calls[0].mode, c.mode);
-    EXPECT_EQ(calls[1].what, "fsync");
-    EXPECT_EQ(calls[1].fd, temp_fd);
-    EXPECT_EQ(calls[2].what, c.naming);
-    EXPECT_EQ(calls[3].what, "fsync");
-    EXPECT_TRUE(calls[3].folder) << "the naming is not made durable";
-    for (const call& k : calls) EXPECT_TRUE(k.signals_held) << k.what;
-    EXPECT_EQ(testing::read_file(dir / c.base), "new");
-    EXPECT_EQ(testing::list_dir(dir.path()), std::vector<std::string>{c.base});
   }
+  ::close(saved_input);
 }
 
 // A pipe another program puts at the output name while the output is written is checked as
-// any output is, and stays; a folder flush the system reports failed fails the run, unless
-// the file system has no such flush at all.
+// any output is, and stays; a folder flush or a close of the new file the system reports
+// failed fails the run, unless the file system has no such flush at all.
 TEST(replace_file, replaces_only_what_was_checked_and_reports_a_failed_flush) {
   const std::optional<failure> io_error = failure{failure::cause::system, EIO};
   const std::optional<failure> not_regular = failure{failure::cause::not_regular_file};
   struct {
     bool existing;
     bool plant;  // a pipe at the output name, just before the new file takes it
-    int flush_error;
+    int flush_error, close_error;
     std::optional<failure> result;
-  } const cases[] = {{false, true, 0, not_regular},
-                     {true, true, 0, not_regular},
-                     {false, false, EIO, io_error},
-                     {true, false, EIO, io_error},
-                     {false, false, EINVAL, std::nullopt}};
+  } const cases[] = {{false, true, 0, 0, not_regular},       {true, true, 0, 0, not_regular},
+                     {false, false, EIO, 0, io_error},       {true, false, EIO, 0, io_error},
+                     {false, false, 0, EIO, io_error},       {true, false, 0, EIO, io_error},
+                     {false, false, EINVAL, 0, std::nullopt}};
   for (const auto& c : cases) {
     const testing::temp_dir dir;
     const std::string out = dir / "t.86p";
     if (c.existing) testing::write_file(out, "old");
     if (c.plant) before_naming = [&] { ::unlink(out.c_str()), ::mkfifo(out.c_str(), 0644); };
     folder_fsync_error = c.flush_error;
+    temp_close_error = c.close_error;
     EXPECT_EQ(replace_file(out, "new", {}), c.result) << c.existing << c.flush_error;
     before_naming = nullptr;
-    folder_fsync_error = 0;
+    folder_fsync_error = temp_close_error = 0;
     struct stat st {};
     ASSERT_EQ(::lstat(out.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & S_IFMT, c.plant ? S_IFIFO : S_IFREG);
