@@ -148,6 +148,7 @@ struct setup {
   bool controlling = true;     // false: the terminal is not the child's controlling terminal
   int ignored = 0;             // a signal ignored from the start, as under nohup
   std::string typed_ahead{};   // typed, and echoed, before the child starts
+  bool input_closed = false;   // standard input closed, so that the next file opened is 0
 };
 
 // A child in a new session with a pseudo-terminal of its own as standard input, output and
@@ -266,6 +267,7 @@ class on_terminal {
     for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
       if (dup2(terminal_, fd) != fd) _exit(122);
     }
+    if (how.input_closed) close(STDIN_FILENO);
     if (chdir(how.cwd.c_str()) != 0) _exit(123);
     if ((how.term != nullptr ? setenv("TERM", how.term, 1) : unsetenv("TERM")) != 0) _exit(124);
     char byte = 0;
@@ -290,6 +292,7 @@ struct key_case {
   std::vector<std::string> pieces;  // one key's writes, 10 ms apart: see type_in_pieces
   std::string left_unread{};
   bool typed_ahead = false;  // its one piece typed before the program starts
+  bool input_closed = false;
 };
 
 // Names the case in failure messages instead of dumping its bytes.
@@ -312,13 +315,16 @@ const key_case key_cases[] = {
     {"arrow_up_in_pieces", {"\x1b", "[A"}},
     // The wait must not throw away what was typed before it began.
     {"typed_ahead_second_letter_stays", {"ab"}, "b", ahead},
+    // The terminal is then opened as descriptor 0.
+    {"letter_with_input_closed", {"x"}, "", false, true},
 };
 
 class key_press : public ::testing::TestWithParam<key_case> {};
 
 TEST_P(key_press, ends_the_wait_taking_one_key) {
   const key_case& c = GetParam();
-  on_terminal program({.typed_ahead = c.typed_ahead ? c.pieces.front() : ""});
+  on_terminal program(
+      {.typed_ahead = c.typed_ahead ? c.pieces.front() : "", .input_closed = c.input_closed});
   ASSERT_TRUE(program.started());
   ASSERT_TRUE(line_modes_on(program.initial_modes()));
   if (!c.typed_ahead) {
@@ -396,6 +402,23 @@ bool stopped_within_guard(pid_t pid) {
   });
 }
 
+// True once process `pid` has taken `sig` and sleeps again, as /proc tells; false if not before
+// the guard.
+bool handled_within_guard(pid_t pid, int sig) {
+  return within_guard([pid, sig] {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    bool sleeping = false;
+    std::uint64_t pending = 0;
+    for (std::string line; std::getline(status, line);) {
+      if (line.starts_with("State:")) sleeping = line.find("S (") != std::string::npos;
+      if (line.starts_with("SigPnd:") || line.starts_with("ShdPnd:")) {
+        pending |= std::stoull(line.substr(7), nullptr, 16);
+      }
+    }
+    return sleeping && ((pending >> (sig - 1)) & 1U) == 0;
+  });
+}
+
 class stopping_signal : public ::testing::TestWithParam<int> {};
 
 TEST_P(stopping_signal, stops_with_modes_restored_then_sigcont_makes_the_wait_go_on_raw) {
@@ -419,6 +442,22 @@ TEST_P(stopping_signal, stops_with_modes_restored_then_sigcont_makes_the_wait_go
 
 INSTANTIATE_TEST_SUITE_P(signals, stopping_signal, ::testing::ValuesIn(stopping_signals),
                          signal_name);
+
+// Sent to a session leader's group, as the program's is here, a stop is discarded: the wait
+// goes on, raw again.
+TEST(key_wait, goes_on_raw_after_a_stop_the_system_discards) {
+  on_terminal program({});
+  ASSERT_TRUE(program.started());
+  ASSERT_TRUE(wait_until_raw(program.terminal())) << "the program never waited";
+  ASSERT_EQ(kill(program.pid(), SIGTSTP), 0);
+  ASSERT_TRUE(handled_within_guard(program.pid(), SIGTSTP));
+  ASSERT_TRUE(program.type("k"));
+
+  const std::optional<int> status = program.reap();
+  ASSERT_TRUE(status.has_value()) << "the terminal stayed in line mode";
+  EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
+  EXPECT_EQ(program.screen(), usage_screen);
+}
 
 // The handler of every signal.
 struct handlers {
