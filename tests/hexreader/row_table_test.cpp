@@ -192,6 +192,7 @@ TEST(read_rows, finds_each_kind_of_fault) {
       {a + "\n   \nnop\n" + b + "\n" + eof, "not_record@2*2"},
       {a + " \n" + rec3 + "1\n:1\n" + eof, "malformed@1*3"},
       {too_long + eof, "malformed@1*1"},
+      {a + "\n" + b + "00\n" + eof, "malformed@2*1"},  // digits past the checksum
       {":03000000010203F8\n" + eof, "bad_checksum@1*1"},
       {b + "\n" + a + "\n" + b + "\n" + record(0, 0xD800, "00") + "\n" + eof,
        "address_gap@2*2(D768,D748)"},
