@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer (g++, the
 # project's compiler, whose runtimes come with it) and runs it. Any sanitizer report aborts
-# the process that made it, so the test that ran it fails.
+# the process that made it, so the test that ran it fails. Builds in the folder given, or in
+# build-san.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=build-san
+build=${1:-build-san}
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 
 CXX=g++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_WERROR=ON \

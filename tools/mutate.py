@@ -9,7 +9,10 @@ integer constant made one larger, a statement deleted, or a boolean flipped (tru
 compiles; N of them (120 unless told) are drawn with the seed, in a fixed order, and each is
 built and run through ctest. A fault that does not compile is replaced by the next
 candidate, so the score is over N faults that built. A fault is caught when a test fails or
-times out. A file is restored as soon as the faults move on from it, and on any exit.
+times out. One the suite misses is then run through CI's sanitizer suite (.ci/sanitize.sh, in
+DIR-san), which catches what a release build hides, such as a write one byte past a buffer;
+--no-sanitize skips that. A file is restored as soon as the faults move on from it, and on any
+exit.
 
 It prints one line a fault (caught, or SURVIVED with the changed line) and the score.
 """
@@ -117,6 +120,14 @@ def run(cmd, timeout):
         return -1
 
 
+def first_failed(out):
+    """The first test ctest's output `out` lists as failed, "?" for one it cannot name, or ""."""
+    if "The following tests FAILED:" not in out:
+        return ""
+    failed = re.search(r"^\s*\d+ - (\S+)", out.split("The following tests FAILED:")[-1], re.M)
+    return failed.group(1) if failed else "?"
+
+
 def failing_test(build):
     """The first test ctest finds failing in `build`, "" when all pass, "timeout" past 20 min."""
     try:
@@ -125,10 +136,19 @@ def failing_test(build):
                              timeout=1200).stdout
     except subprocess.TimeoutExpired:
         return "timeout"
-    failed = re.search(r"^\s*\d+ - (\S+)", out.split("The following tests FAILED:")[-1], re.M)
-    if "The following tests FAILED:" in out:
-        return failed.group(1) if failed else "?"
-    return "" if "tests passed" in out else "?"
+    return first_failed(out) or ("" if "tests passed" in out else "?")
+
+
+def failing_sanitized_test(build):
+    """The first test the sanitizer suite in `build` finds failing; "" when all pass or the
+    fault does not build there (warnings are errors in that build)."""
+    try:
+        out = subprocess.run(["bash", os.path.join(ROOT, ".ci", "sanitize.sh"), build],
+                             capture_output=True, text=True, timeout=1800,
+                             env=dict(os.environ, CTEST_PARALLEL_LEVEL="2")).stdout
+    except subprocess.TimeoutExpired:
+        return "timeout"
+    return first_failed(out)
 
 
 def main():
@@ -137,6 +157,8 @@ def main():
     parser.add_argument("--seed", type=int, default=24)
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutate"))
     parser.add_argument("--list", action="store_true", help="only list the drawn candidates")
+    parser.add_argument("--no-sanitize", action="store_true",
+                        help="leave out the sanitizer suite's second look at survivors")
     args = parser.parse_args()
 
     subprocess.run(["cmake", "-S", ROOT, "-B", args.build, "-DTARNWICK_TESTS=ON",
@@ -146,6 +168,9 @@ def main():
     # A suite that fails unchanged would count every fault as caught.
     if failing_test(args.build):
         sys.exit("mutate: the suite fails before any fault is planted")
+    sanitized = args.build.rstrip(os.sep) + "-san"
+    if not args.no_sanitize and not args.list and failing_sanitized_test(sanitized):
+        sys.exit("mutate: the sanitizer suite fails before any fault is planted")
     pool = [c for path in compiled_sources(args.build) for c in candidates(path)]
     random.Random(args.seed).shuffle(pool)
     print(f"mutate: {len(pool)} candidate faults in the sources the build compiles")
@@ -186,6 +211,9 @@ def main():
                     continue
                 tried += 1
                 failed = failing_test(args.build)
+                if not failed and not args.no_sanitize:
+                    failed = failing_sanitized_test(sanitized)
+                    failed = failed and f"{failed} under the sanitizers"
                 where = f"{os.path.relpath(path, ROOT)}:{n + 1}"
                 if failed:
                     caught += 1

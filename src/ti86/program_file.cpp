@@ -33,8 +33,8 @@ std::uint16_t checksum(std::string_view data) {
                                              _mm_add_epi64(sum16(i + 32), sum16(i + 48))));
   }
   for (; i + 16 <= data.size(); i += 16) sums = _mm_add_epi64(sums, sum16(i));
-  sum = static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
-        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  sum += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+         static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
 #endif
   for (; i < data.size(); ++i) sum += static_cast<unsigned char>(data[i]);
   return word(sum & 0xFFFF);
