@@ -393,29 +393,20 @@ int run_as_job() {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
-// True once process `pid` is stopped, as /proc tells; false if it is not before the guard.
-bool stopped_within_guard(pid_t pid) {
-  return within_guard([pid] {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;  // "PID (tarnwick) STATE ..."
-    return std::getline(stat, line) && line.find(") T ") != std::string::npos;
-  });
-}
-
-// True once process `pid` has taken `sig` and sleeps again, as /proc tells; false if not before
-// the guard.
-bool handled_within_guard(pid_t pid, int sig) {
-  return within_guard([pid, sig] {
+// True once process `pid` is in `state` ('T' stopped, 'S' asleep) with no `sig` pending, as
+// /proc tells; false if not before the guard.
+bool in_state_within_guard(pid_t pid, char state, int sig = 0) {
+  return within_guard([=] {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    bool sleeping = false;
+    bool in_state = false;
     std::uint64_t pending = 0;
     for (std::string line; std::getline(status, line);) {
-      if (line.starts_with("State:")) sleeping = line.find("S (") != std::string::npos;
+      if (line.starts_with("State:")) in_state = line.find(std::string{state, ' '}) != line.npos;
       if (line.starts_with("SigPnd:") || line.starts_with("ShdPnd:")) {
         pending |= std::stoull(line.substr(7), nullptr, 16);
       }
     }
-    return sleeping && ((pending >> (sig - 1)) & 1U) == 0;
+    return in_state && (sig == 0 || ((pending >> (sig - 1)) & 1U) == 0);
   });
 }
 
@@ -427,7 +418,7 @@ TEST_P(stopping_signal, stops_with_modes_restored_then_sigcont_makes_the_wait_go
   ASSERT_TRUE(wait_until_raw(shell.terminal())) << "the program never waited";
   const pid_t job = shell.foreground_group();
   ASSERT_EQ(kill(job, GetParam()), 0);
-  ASSERT_TRUE(stopped_within_guard(job)) << "the signal did not stop the program";
+  ASSERT_TRUE(in_state_within_guard(job, 'T')) << "the signal did not stop the program";
   // SIGSTOP cannot be caught; shells put their own modes back, as the test does next.
   const bool restored = same_modes(modes_of(shell.terminal()), shell.initial_modes());
   EXPECT_TRUE(restored || GetParam() == SIGSTOP);
@@ -442,22 +433,6 @@ TEST_P(stopping_signal, stops_with_modes_restored_then_sigcont_makes_the_wait_go
 
 INSTANTIATE_TEST_SUITE_P(signals, stopping_signal, ::testing::ValuesIn(stopping_signals),
                          signal_name);
-
-// Sent to a session leader's group, as the program's is here, a stop is discarded: the wait
-// goes on, raw again.
-TEST(key_wait, goes_on_raw_after_a_stop_the_system_discards) {
-  on_terminal program({});
-  ASSERT_TRUE(program.started());
-  ASSERT_TRUE(wait_until_raw(program.terminal())) << "the program never waited";
-  ASSERT_EQ(kill(program.pid(), SIGTSTP), 0);
-  ASSERT_TRUE(handled_within_guard(program.pid(), SIGTSTP));
-  ASSERT_TRUE(program.type("k"));
-
-  const std::optional<int> status = program.reap();
-  ASSERT_TRUE(status.has_value()) << "the terminal stayed in line mode";
-  EXPECT_TRUE(exited_zero(*status)) << "wait status " << *status;
-  EXPECT_EQ(program.screen(), usage_screen);
-}
 
 // The handler of every signal.
 struct handlers {
@@ -499,10 +474,14 @@ TEST(key_wait_dispositions, ignored_interrupt_stays_ignored_and_handlers_come_ba
   EXPECT_TRUE(same_modes(modes_of(child.terminal()), child.initial_modes()));
 }
 
-TEST(key_wait, lasts_until_a_key_or_a_hang_up_when_sighup_is_ignored) {
+// A stop sent to a session leader's group, as the program's is here, is discarded: the wait
+// goes on, raw again.
+TEST(key_wait, outlasts_an_ignored_hang_up_signal_and_a_discarded_stop) {
   on_terminal program({.ignored = SIGHUP});
   ASSERT_TRUE(program.started());
   ASSERT_TRUE(wait_until_raw(program.terminal())) << "the program never waited";
+  ASSERT_EQ(kill(program.pid(), SIGTSTP), 0);
+  ASSERT_TRUE(in_state_within_guard(program.pid(), 'S', SIGTSTP)) << "the stop was not taken";
   EXPECT_EQ(program.screen(), usage_screen);
   EXPECT_EQ(modes_of(program.terminal()).c_lflag & (ICANON | ECHO | ISIG), 0U);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
