@@ -401,7 +401,8 @@ bool in_state_within_guard(pid_t pid, char state, int sig = 0) {
     bool in_state = false;
     std::uint64_t pending = 0;
     for (std::string line; std::getline(status, line);) {
-      if (line.starts_with("State:")) in_state = line.find(std::string{state, ' '}) != std::string::npos;
+      if (line.starts_with("State:"))
+        in_state = line.find(std::string{state, ' '}) != std::string::npos;
       if (line.starts_with("SigPnd:") || line.starts_with("ShdPnd:")) {
         pending |= std::stoull(line.substr(7), nullptr, 16);
       }
