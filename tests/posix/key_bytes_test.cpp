@@ -60,7 +60,6 @@ TEST(key_bytes, one_key_ends_where_it_is_complete_or_at_a_pause) {
       // A pause ends a key cut short, whatever comes after it.
       {"truncated_sequence", {"\x1b[1", "x"}, 3},
       {"truncated_character", {"\xe2\x82", "x"}, 2},
-      {"arrow_up_cut_after_esc", {"\x1b", "[A"}, 1},
       {"f1_cut_after_ss3", {"\x1bO", "Px"}, 2},
       {"f5_cut_after_csi", {"\x1b[", "15~"}, 2},
       {"three_byte_character_cut", {"\xe2", "\x82\xac"}, 1},

@@ -34,22 +34,27 @@ struct call {
 };
 std::vector<call> calls;
 int temp_fd = -1;
-int folder_fsync_error = 0;  // the error a folder's fsync fails with, or 0
-int temp_close_error = 0;    // the error the new file's close fails with, or 0
-bool no_unnamed = false;     // the file system makes no unnamed files
-bool no_exchange = false;    // nor swaps two names
-int opens = 0;
-int opens_before_zero = -1;  // descriptor 0 is freed after this many opens, if >= 0
-bool zero_freed = false;
+
+// The faults a case plants, and what they have done so far; `faults = {}` takes them away.
+// Nothing here needs running to start, so the wrappers may be called before main.
+struct planted {
+  int folder_fsync_error = 0;  // the error a folder's fsync fails with, or 0
+  int temp_close_error = 0;    // the error the new file's close fails with, or 0
+  bool no_unnamed = false;     // the file system makes no unnamed files
+  bool no_exchange = false;    // nor swaps two names
+  int opens_before_zero = -1;  // descriptor 0 is freed after this many opens, if >= 0
+  int opens = 0;
+  bool zero_freed = false;
+} faults;
+std::function<void()> before_naming;  // runs just before the new file takes the output name
 
 // Frees descriptor 0 once `opens` reaches opens_before_zero, so that the next descriptor
 // made, by whatever call, is 0.
 void free_zero_when_due() {
-  if (opens != opens_before_zero || zero_freed) return;
+  if (faults.opens != faults.opens_before_zero || faults.zero_freed) return;
   syscall(SYS_close, 0);
-  zero_freed = true;
+  faults.zero_freed = true;
 }
-std::function<void()> before_naming;  // runs just before the new file takes the output name
 
 // Signals that end a process, of each kind: asked for, from a timer, a limit, the two the C
 // library keeps for itself, real-time.
@@ -78,12 +83,12 @@ extern "C" int openat(int dir, const char* name, int flags, ...) {
     va_end(args);
   }
   const bool unnamed = (flags & O_TMPFILE) == O_TMPFILE;
-  if (unnamed && no_unnamed) {
+  if (unnamed && faults.no_unnamed) {
     errno = EOPNOTSUPP;
     return -1;
   }
   const int fd = static_cast<int>(syscall(SYS_openat, dir, name, flags, mode));
-  ++opens;
+  ++faults.opens;
   free_zero_when_due();
   if (fd >= 0 && (unnamed || (flags & O_CREAT) != 0)) {
     temp_fd = fd;
@@ -96,8 +101,8 @@ extern "C" int fsync(int fd) {
   struct stat st {};
   const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
   calls.push_back({folder ? "folder" : "fsync", "", folder, fd, 0, 0, signals_held()});
-  if (folder && folder_fsync_error != 0) {
-    errno = folder_fsync_error;
+  if (folder && faults.folder_fsync_error != 0) {
+    errno = faults.folder_fsync_error;
     return -1;
   }
   return static_cast<int>(syscall(SYS_fsync, fd));
@@ -105,14 +110,14 @@ extern "C" int fsync(int fd) {
 
 extern "C" int linkat(int from_dir, const char* from, int to_dir, const char* to, int flags) {
   calls.push_back({"link", "", false, -1, 0, 0, signals_held()});
-  if (before_naming) std::exchange(before_naming, nullptr)();  // before the first only
+  if (before_naming) std::exchange(before_naming, nullptr)();  // the first only
   return static_cast<int>(syscall(SYS_linkat, from_dir, from, to_dir, to, flags));
 }
 
 extern "C" int renameat2(int from_dir, const char* from, int to_dir, const char* to,
                          unsigned flags) {
   calls.push_back({"rename", "", false, -1, 0, 0, signals_held()});
-  if (no_exchange && (flags & RENAME_EXCHANGE) != 0) {
+  if (faults.no_exchange && (flags & RENAME_EXCHANGE) != 0) {
     errno = EINVAL;
     return -1;
   }
@@ -126,8 +131,8 @@ extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* 
 
 extern "C" int close(int fd) {
   const int result = static_cast<int>(syscall(SYS_close, fd));
-  if (fd != temp_fd || temp_close_error == 0 || result != 0) return result;
-  errno = temp_close_error;
+  if (fd != temp_fd || faults.temp_close_error == 0 || result != 0) return result;
+  errno = faults.temp_close_error;
   return -1;
 }
 
@@ -142,6 +147,8 @@ TEST(replace_file, writes_privately_flushes_around_the_naming_and_holds_signals)
   const std::string long_base = std::string(240, 'p') + ".86p";
   const std::vector<std::string> unnamed = {"create", "fsync", "link", "folder"};
   const std::vector<std::string> swapped = {"create", "fsync", "rename", "folder"};
+  const std::vector<std::string> named = {"create", "fsync", "folder"};
+  const std::vector<std::string> swap_refused = {"create", "fsync", "rename", "rename", "folder"};
   struct {
     bool existing;
     std::string base;
@@ -153,14 +160,8 @@ TEST(replace_file, writes_privately_flushes_around_the_naming_and_holds_signals)
       {false, "t.86p", false, false, "", 0666, unnamed},
       {true, "t.86p", false, false, ".t.86p.tarnwick-", 0600, swapped},
       {true, long_base, false, false, ".tarnwick-", 0600, swapped},
-      {false, "t.86p", true, false, "t.86p", 0666, {"create", "fsync", "folder"}},
-      {true,
-       "t.86p",
-       false,
-       true,
-       ".t.86p.tarnwick-",
-       0600,
-       {"create", "fsync", "rename", "rename", "folder"}},
+      {false, "t.86p", true, false, "t.86p", 0666, named},
+      {true, "t.86p", false, true, ".t.86p.tarnwick-", 0600, swap_refused},
   };
   const int saved_input = ::dup(0);
   for (const auto& c : cases) {
@@ -168,11 +169,9 @@ TEST(replace_file, writes_privately_flushes_around_the_naming_and_holds_signals)
       const testing::temp_dir dir;
       if (c.existing) testing::write_file(dir / c.base, "old");
       calls.clear();
-      no_unnamed = c.no_unnamed;
-      no_exchange = c.no_exchange;
-      opens = 0;
-      opens_before_zero = zero_after;
-      zero_freed = false;
+      faults = {.no_unnamed = c.no_unnamed,
+                .no_exchange = c.no_exchange,
+                .opens_before_zero = zero_after};
       free_zero_when_due();
       sigset_t mask_before, mask_after;
       sigprocmask(SIG_BLOCK, nullptr, &mask_before);
@@ -180,8 +179,8 @@ TEST(replace_file, writes_privately_flushes_around_the_naming_and_holds_signals)
       const std::optional<failure> result = replace_file(dir / c.base, "new", {});
 
       sigprocmask(SIG_BLOCK, nullptr, &mask_after);
-      no_unnamed = no_exchange = false;
-      opens_before_zero = -1;
+      const bool zero_freed = faults.zero_freed;
+      faults = {};
       if (zero_freed) {
         EXPECT_EQ(::fcntl(0, F_GETFD), -1)
             << "descriptor 0 left open, freed after open " << zero_after;
@@ -227,12 +226,11 @@ TEST(replace_file, replaces_only_what_was_checked_and_reports_a_failed_flush) {
     const testing::temp_dir dir;
     const std::string out = dir / "t.86p";
     if (c.existing) testing::write_file(out, "old");
+    faults = {.folder_fsync_error = c.flush_error, .temp_close_error = c.close_error};
     if (c.plant) before_naming = [&] { ::unlink(out.c_str()), ::mkfifo(out.c_str(), 0644); };
-    folder_fsync_error = c.flush_error;
-    temp_close_error = c.close_error;
     EXPECT_EQ(replace_file(out, "new", {}), c.result) << c.existing << c.flush_error;
+    faults = {};
     before_naming = nullptr;
-    folder_fsync_error = temp_close_error = 0;
     struct stat st {};
     ASSERT_EQ(::lstat(out.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & S_IFMT, c.plant ? S_IFIFO : S_IFREG);

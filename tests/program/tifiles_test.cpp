@@ -1,11 +1,12 @@
 // Files written by the built program, read back with libtifiles as calculator link software
 // reads them.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -42,10 +43,9 @@ class tifiles_library final : public ::testing::Environment {
     ::testing::AddGlobalTestEnvironment(new tifiles_library);
 
 std::string hex4(unsigned value) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string s;
-  for (int shift = 12; shift >= 0; shift -= 4) s += digits[(value >> shift) & 0xF];
-  return s;
+  char text[8];
+  (void)std::snprintf(text, sizeof text, "%04X", value);
+  return text;
 }
 
 // The program body for input made of well-formed records: the start bytes, then the data
@@ -137,20 +137,13 @@ std::vector<std::string> problems_in(const std::string& path, const std::string&
   return problems;
 }
 
-bool converted(const process_result& r) {
-  return WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0 && r.out.ends_with("Success!\n");
-}
-
 // Converts `input`, holding `text`, in `dir` and returns the output's path.
 std::string convert(const temp_dir& dir, const std::string& input, const std::string& text) {
-  const std::string path = dir / input;
-  for (std::size_t slash = input.find('/'); slash != std::string::npos;
-       slash = input.find('/', slash + 1)) {
-    ::mkdir((dir / input.substr(0, slash)).c_str(), 0755);
-  }
-  write_file(path, text);
+  std::filesystem::create_directories(std::filesystem::path(dir / input).parent_path());
+  write_file(dir / input, text);
   const process_result r = run_process({TARNWICK_EXE, input}, dir.path());
-  EXPECT_TRUE(converted(r)) << r.out;
+  EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0 && r.out.ends_with("Success!\n"))
+      << r.out;
   return dir / (input.substr(0, input.size() - 4) + ".86p");
 }
 
