@@ -14,38 +14,26 @@ constexpr input_record press(std::uint16_t key, char16_t character = 0) {
 }
 
 TEST(console, decisions) {
-  struct {
-    const char* what;
-    bool decided;
-    bool wanted;
-  } const cases[] = {
-      // Which records end the key wait.
-      {"letter", ends_key_wait(press('A', u'a')), true},
-      {"Esc", ends_key_wait(press(0x1b, 0x1b)), true},
-      {"Ctrl+C", ends_key_wait(press('C', 0x03)), true},
-      {"F1", ends_key_wait(press(0x70)), true},
-      {"F12", ends_key_wait(press(0x7b)), true},
-      {"Page Up", ends_key_wait(press(0x21)), true},
-      {"Down", ends_key_wait(press(0x28)), true},
-      {"Insert", ends_key_wait(press(0x2d)), true},
-      {"Delete", ends_key_wait(press(0x2e)), true},
-      {"F13", ends_key_wait(press(0x7c)), false},
-      {"Shift", ends_key_wait(press(0x10)), false},
-      {"Ctrl", ends_key_wait(press(0x11)), false},
-      {"Alt", ends_key_wait(press(0x12)), false},
-      {"Caps Lock", ends_key_wait(press(0x14)), false},
-      {"Num Lock", ends_key_wait(press(0x90)), false},
-      {"Scroll Lock", ends_key_wait(press(0x91)), false},
-      {"left Windows", ends_key_wait(press(0x5b)), false},
-      {"menu key", ends_key_wait(press(0x5d)), false},
-      {"letter released", ends_key_wait({input_kind::key, false, 'A', u'a'}), false},
-      {"mouse, or any other event", ends_key_wait({input_kind::mouse, true, 0x70, u'a'}), false},
-      // Whether the window closes at exit; with no console, the built program is run on Windows.
-      {"dropped on it in Explorer", console_window_is_own(1, true), true},
-      {"run in a Command Prompt", console_window_is_own(2, true), false},
-      {"a window of its own, output redirected", console_window_is_own(1, false), false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.decided, c.wanted) << c.what;
+  // Keys that type a character, and the function, paging, arrow and editing keys end the key
+  // wait: a letter, Esc, Ctrl+C, F1, F12, Page Up, Down, Insert and Delete.
+  for (const input_record r : {press('A', u'a'), press(0x1b, 0x1b), press('C', 0x03), press(0x70),
+                               press(0x7b), press(0x21), press(0x28), press(0x2d), press(0x2e)}) {
+    EXPECT_TRUE(ends_key_wait(r)) << r.virtual_key;
+  }
+  // F13, Shift, Ctrl, Alt, the lock keys, left Windows and the menu key do not, nor a key's
+  // release or a mouse event.
+  for (const input_record r :
+       {press(0x7c), press(0x10), press(0x11), press(0x12), press(0x14), press(0x90), press(0x91),
+        press(0x5b), press(0x5d), input_record{input_kind::key, false, 'A', u'a'},
+        input_record{input_kind::mouse, true, 0x70, u'a'}}) {
+    EXPECT_FALSE(ends_key_wait(r))
+        << static_cast<int>(r.kind) << ' ' << r.virtual_key << ' ' << r.key_down;
+  }
+  // The window closes at exit when dropped on in Explorer, not in a Command Prompt nor with the
+  // output redirected; with no console, the built program is run on Windows.
+  EXPECT_TRUE(console_window_is_own(1, true));
+  EXPECT_FALSE(console_window_is_own(2, true));
+  EXPECT_FALSE(console_window_is_own(1, false));
 }
 
 TEST(wide_text, utf8_and_utf16) {
