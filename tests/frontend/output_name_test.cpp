@@ -17,7 +17,7 @@ TEST(make_output_name, cuts_four_characters_within_the_last_folder) {
     std::string_view separators;
     std::string output;
   } const cases[] = {
-      {"sub/x", posix_separators, "sub/.86p"},
+      {"a/sub/x", posix_separators, "a/sub/.86p"},
       {"prog.ihex", posix_separators, "prog..86p"},
       {"x", posix_separators, ".86p"},
       {"./sub/q.HEX", posix_separators, "./sub/q.86p"},
