@@ -11,6 +11,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -208,32 +209,44 @@ TEST(replace_file, writes_privately_flushes_around_the_naming_and_holds_signals)
 }
 
 // A pipe another program puts at the output name while the output is written is checked as
-// any output is, and stays; a folder flush or a close of the new file the system reports
-// failed fails the run, unless the file system has no such flush at all.
+// any output is, and stays; a regular file put there is replaced by the file already written;
+// a folder flush or a close of the new file the system reports failed fails the run, unless
+// the file system has no such flush at all.
 TEST(replace_file, replaces_only_what_was_checked_and_reports_a_failed_flush) {
   const std::optional<failure> io_error = failure{failure::cause::system, EIO};
   const std::optional<failure> not_regular = failure{failure::cause::not_regular_file};
   struct {
     bool existing;
-    bool plant;  // a pipe at the output name, just before the new file takes it
+    mode_t plant;  // the kind of file put at the output name just before the new file takes it
     int flush_error, close_error;
     std::optional<failure> result;
-  } const cases[] = {{false, true, 0, 0, not_regular},       {true, true, 0, 0, not_regular},
-                     {false, false, EIO, 0, io_error},       {true, false, EIO, 0, io_error},
-                     {false, false, 0, EIO, io_error},       {true, false, 0, EIO, io_error},
-                     {false, false, EINVAL, 0, std::nullopt}};
+  } const cases[] = {{false, S_IFIFO, 0, 0, not_regular}, {true, S_IFIFO, 0, 0, not_regular},
+                     {true, S_IFREG, 0, 0, std::nullopt}, {false, 0, EIO, 0, io_error},
+                     {true, 0, EIO, 0, io_error},         {false, 0, 0, EIO, io_error},
+                     {true, 0, 0, EIO, io_error},         {false, 0, EINVAL, 0, std::nullopt}};
   for (const auto& c : cases) {
     const testing::temp_dir dir;
     const std::string out = dir / "t.86p";
     if (c.existing) testing::write_file(out, "old");
     faults = {.folder_fsync_error = c.flush_error, .temp_close_error = c.close_error};
-    if (c.plant) before_naming = [&] { ::unlink(out.c_str()), ::mkfifo(out.c_str(), 0644); };
+    if (c.plant != 0) {
+      before_naming = [&] {
+        ::unlink(out.c_str());
+        if (c.plant == S_IFIFO) ::mkfifo(out.c_str(), 0644);
+        if (c.plant == S_IFREG) testing::write_file(out, "other");
+      };
+    }
+    calls.clear();
     EXPECT_EQ(replace_file(out, "new", {}), c.result) << c.existing << c.flush_error;
     faults = {};
     before_naming = nullptr;
+    EXPECT_EQ(std::ranges::count(calls, "create", &call::what), 1) << "the file written again";
     struct stat st {};
     ASSERT_EQ(::lstat(out.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & S_IFMT, c.plant ? S_IFIFO : S_IFREG);
+    EXPECT_EQ(st.st_mode & S_IFMT, c.plant == S_IFIFO ? S_IFIFO : S_IFREG);
+    if (!c.result) {
+      EXPECT_EQ(testing::read_file(out), "new");
+    }
     EXPECT_EQ(testing::list_dir(dir.path()), std::vector<std::string>{"t.86p"});
   }
 }
