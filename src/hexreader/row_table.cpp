@@ -29,36 +29,23 @@ std::uint64_t load8(const char* s) {
   return w;
 }
 
-// Digits summed a word at a time: in each byte, the low nibbles of its characters and how
-// many were letters, and a high bit for each character that is no hex digit.
-struct digit_sums {
-  std::uint64_t low = 0, letters = 0, bad = 0;
-};
-
-// Adds the eight characters in `w` to `s`; returns the four bytes they give, one in each
-// 16-bit lane. A character below 0x80 is compared without a carry into the next; one above is
-// bad anyway.
-std::uint64_t add_digits(std::uint64_t w, digit_sums& s) {
+// A high bit for each of the characters in `w` that is no hex digit. A character below 0x80 is
+// compared without a carry into the next; one above is no digit anyway.
+std::uint64_t not_digits(std::uint64_t w) {
   const std::uint64_t digit = (w + 0x50 * ones) & ~(w + 0x46 * ones);  // '0' to '9'
   const std::uint64_t folded = w | 0x20 * ones;
   const std::uint64_t letter = (folded + 0x1F * ones) & ~(folded + 0x19 * ones);  // 'a' to 'f'
-  s.bad |= w | ~(digit | letter);
-  const std::uint64_t low = w & 0x0F * ones, letters = letter >> 7 & ones;
-  s.low += low;
-  s.letters += letters;
-  const std::uint64_t v = low + letters * 9;
-  return (v & even_bytes) << 4 | (v >> 8 & even_bytes);
+  return (w | ~(digit | letter)) & 0x80 * ones;
 }
 
-bool any_bad(const digit_sums& s) {
-  return (s.bad & 0x80 * ones) != 0;
+// The values of the hex digits in `w`, each in its byte: a letter has 0x40 set.
+std::uint64_t digit_values(std::uint64_t w) {
+  return (w & 0x0F * ones) + (w >> 6 & ones) * 9;
 }
 
-// The sum of the bytes that the digits of up to 17 words added to `s` give; below 0x10000.
-unsigned byte_sum(const digit_sums& s) {
-  const std::uint64_t v = s.low + 9 * s.letters;  // each byte at most 17 * 15
-  return static_cast<unsigned>(
-      ((((v & even_bytes) << 4) + (v >> 8 & even_bytes)) * 0x0001000100010001) >> 48);
+// The bytes that the digits, or digit sums, in `v` give, one in each 16-bit lane.
+std::uint64_t byte_values(std::uint64_t v) {
+  return ((v & even_bytes) << 4) + (v >> 8 & even_bytes);
 }
 
 // The length of the run of `pattern`'s two characters over and over at `s`, at most `n`.
@@ -74,81 +61,100 @@ class line_reader {
  public:
   line_reader(row_table& table, std::size_t max_text, char row_end)
       : table_(table),
-        limit_(table.text.size() + std::min(max_text, SIZE_MAX - table.text.size())),
+        used_(table.text.size()),
+        limit_(used_ + std::min(max_text, SIZE_MAX - used_)),
         row_end_(row_end) {
-    table_.text.reserve(table.text.size() + std::min(max_text, block) + 1);
+    table_.text.reserve(used_ + std::min(max_text, block) + 1);
   }
   bool full() const { return full_; }
 
-  // Takes the record of the right form that starts the `room` characters at `s`, if one
-  // does: with `in_place`, one followed by a line end, which may stand in the zeros after
-  // `room`; otherwise one of exactly `room` characters. Each digit is decoded once, its value
-  // feeding the head's fields and the checksum. Returns the characters taken with the line
-  // end, or 0. `other_type`: `s` starts with a record head of a type other than 00.
-  std::size_t take_record(const char* s, std::size_t room, bool in_place, bool& other_type) {
-    digit_sums sums;
-    const std::uint64_t head = add_digits(load8(s + 1), sums);
-    const auto count = static_cast<unsigned>(head & 0xFF), type = static_cast<unsigned>(head >> 48);
-    other_type = !any_bad(sums) && type != 0;
-    const std::size_t n = 2 * std::size_t{count} + head_length + checksum_digits;
-    if (any_bad(sums) || n > room || (!in_place && n != room)) return 0;
-    const std::size_t eol = !in_place                          ? 0
-                            : s[n] == '\n'                     ? 1
-                            : s[n] == '\r' && s[n + 1] == '\n' ? 2
-                                                               : 0;
-    if (in_place && eol == 0) return 0;
-    // The words between the head and the last, 15 at a time.
-    const char* const end = s + n;
-    const char* d = s + head_length;
-    unsigned sum = 0;
-    while (end - d > 8) {
-      const char* const stop = d + 8 * std::min<std::ptrdiff_t>(15, (end - d - 1) / 8);
-      for (; d < stop; d += 8) add_digits(load8(d), sums);
-      if (end - d > 8) {
-        sum += byte_sum(sums);
-        sums.low = sums.letters = 0;
+  // Takes the records of the right form at `p` and after it, each with its line end before
+  // `end`, and returns where the first other line starts. Each digit is read once, its value
+  // feeding the head's fields and the checksum. Zeros stand past `end`, where a head and a
+  // record's last word are read.
+  const char* take_records(const char* p, const char* const end) {
+    // In locals, which the text's stores cannot alias.
+    std::uint64_t rows = table_.rows, base = base_, next = next_;
+    bool placed = placed_, end_seen = end_seen_;
+    while (p[0] == ':') {
+      const std::uint64_t h = load8(p + 1);
+      std::uint64_t bad = not_digits(h);
+      const std::uint64_t head = byte_values(digit_values(h));
+      const auto count = static_cast<unsigned>(head & 0xFF),
+                 type = static_cast<unsigned>(head >> 48);
+      const std::size_t n = 2 * std::size_t{count} + head_length + checksum_digits;
+      if (bad != 0 || n >= static_cast<std::size_t>(end - p)) break;
+      const std::size_t eol = p[n] == '\n' ? 1 : p[n] == '\r' ? 2 * (p[n + 1] == '\n') : 0;
+      if (eol == 0 || eol > static_cast<std::size_t>(end - p) - n) break;
+      // The digits after the head, a word at a time. In all words but the last the digits'
+      // values are summed in each byte, which stays below 0x100 for 16 words; the bytes'
+      // values are summed in 16-bit lanes.
+      const char* const record_end = p + n;
+      const char* d = p + head_length;
+      std::uint64_t sums = head;
+      while (record_end - d > 8) {
+        std::uint64_t v = 0;
+        const auto words = std::min<std::ptrdiff_t>(16, (record_end - d - 1) / 8);
+        for (const char* const stop = d + 8 * words; d < stop; d += 8) {
+          const std::uint64_t w = load8(d);
+          bad |= not_digits(w);
+          v += digit_values(w);
+        }
+        sums += byte_values(v);
       }
+      // The last word, read past the record: the characters there count as '0's.
+      const std::uint64_t past = ~std::uint64_t{0} << (8 * (record_end - d) - 1) << 1;
+      const std::uint64_t w = (load8(d) & ~past) | ('0' * ones & past);
+      bad |= not_digits(w);
+      const std::uint64_t last = byte_values(digit_values(w));
+      sums += last;
+      sums += sums >> 32;
+      if (bad != 0) break;
+      ++rows;
+      if (end_seen) note(fault::after_end, rows);
+      if (((sums + (sums >> 16)) & 0xFF) != 0) note(fault::bad_checksum, rows);
+      if (type == 0 && count > 0) {
+        const std::uint64_t at = base + ((head >> 8 & 0xFF00) | (head >> 32 & 0xFF));
+        if (placed && next != at) note(fault::address_gap, rows, next, at);
+        placed = true;
+        next = at + count;
+        if (!keep(p + head_length, 2 * std::size_t{count})) break;
+      }
+      end_seen = end_seen || type == 1;
+      if ((type == 2 || type == 4) && count == 2) {  // its two data bytes start the last word
+        base = ((last & 0xFF) << 8 | (last >> 16 & 0xFF)) << (type == 2 ? 4 : 16);
+        if (base != 0) note(fault::high_base, rows, base);
+      }
+      p = record_end + eol;
     }
-    // The last word ends with the record; its characters summed already count as '0's.
-    const std::uint64_t summed = (std::uint64_t{1} << 8 * (8 - (end - d))) - 1;
-    const std::uint64_t last = add_digits((load8(end - 8) & ~summed) | ('0' * ones & summed), sums);
-    sum += byte_sum(sums);
-    if (any_bad(sums)) return 0;
-    ++table_.rows;
-    table_.faults.any_record = true;
-    if (end_seen_) note(fault::after_end);
-    if ((sum & 0xFF) != 0) note(fault::bad_checksum);
-    if (type == 0 && count > 0) {
-      const std::uint64_t at = base_ + ((head >> 8 & 0xFF00) | (head >> 32 & 0xFF));
-      if (placed_ && next_ != at) note(fault::address_gap, next_, at);
-      placed_ = true;
-      next_ = at + count;
-      keep(s + head_length, 2 * std::size_t{count});
-    }
-    end_seen_ = end_seen_ || type == 1;
-    if ((type == 2 || type == 4) && count == 2) {  // its two data bytes end the last word
-      base_ = ((last >> 8 & 0xFF00) | (last >> 32 & 0xFF)) << (type == 2 ? 4 : 16);
-      if (base_ != 0) note(fault::high_base, base_);
-    }
-    return n + eol;
+    table_.faults.any_record = table_.faults.any_record || rows != table_.rows;
+    table_.rows = rows;
+    base_ = base, next_ = next;
+    placed_ = placed, end_seen_ = end_seen;
+    return p;
   }
 
-  // Takes one line of `length` characters, its line end left out.
-  void take_line(const char* s, std::size_t length) {
-    bool other_type = false;
-    if (length >= head_length && s[0] == ':' && take_record(s, length, false, other_type) > 0) {
+  // Takes one line of `length` characters at `s`, followed by its line end of `line_end`
+  // characters, and by zeros or more characters.
+  void take_line(const char* s, std::size_t length, std::size_t line_end) {
+    if (length >= head_length && s[0] == ':' &&
+        (take_records(s, s + length + line_end) != s || full_)) {
       return;
     }
     ++table_.rows;
     if (length == 0) return;  // blank
     if (s[0] == ':') {
       table_.faults.any_record = true;
-      if (end_seen_) note(fault::after_end);
-      note(fault::malformed);
+      if (end_seen_) note(fault::after_end, table_.rows);
+      note(fault::malformed, table_.rows);
     } else {
-      note(fault::not_record);
+      note(fault::not_record, table_.rows);
     }
-    if (length < head_length || other_type) return;
+    // A record head of a type other than 00 gives nothing.
+    if (length < head_length ||
+        (s[0] == ':' && not_digits(load8(s + 1)) == 0 && (s[7] != '0' || s[8] != '0'))) {
+      return;
+    }
     const char* const data = s + head_length;
     const auto* zero = static_cast<const char*>(std::memchr(data, '\0', length - head_length));
     const std::size_t n =
@@ -156,31 +162,37 @@ class line_reader {
     if (n > checksum_digits) keep(data, n - checksum_digits);
   }
 
-  // Ends the reading: the missing end-of-file record.
+  // Ends the reading: the missing end-of-file record, and the text cut to the rows kept.
   void finish() {
-    if (table_.faults.any_record && !end_seen_) note(fault::no_end);
+    if (table_.faults.any_record && !end_seen_) note(fault::no_end, table_.rows);
+    table_.text.resize(used_);
   }
 
  private:
-  void note(fault f, std::uint64_t expected = 0, std::uint64_t found = 0) {
+  void note(fault f, std::uint64_t line, std::uint64_t expected = 0, std::uint64_t found = 0) {
     fault_lines& k = table_.faults.kinds[static_cast<std::size_t>(f)];
-    if (k.lines++ == 0) k = {table_.rows, 1, expected, found};
+    if (k.lines++ == 0) k = {line, 1, expected, found};
   }
 
-  // Appends `n` characters at `s` and the row end, unless the text would pass its limit. A
-  // character follows them in the line: copied with them, it makes room for the row end.
-  void keep(const char* s, std::size_t n) {
+  // Appends `n` characters at `s` and the row end; false when the text would pass its limit.
+  bool keep(const char* s, std::size_t n) {
+    if (n >= limit_ - used_) return !(full_ = true);
+    // The text grows in steps short of the 2 KiB from which zeroing takes a slow-starting
+    // string instruction.
     std::string& text = table_.text;
-    if (n >= limit_ - text.size()) {
-      full_ = true;
-      return;
+    if (text.size() <= used_ + n) {
+      text.resize(used_ + n + 1 + std::min<std::size_t>(1984, text.capacity() - text.size()));
     }
-    text.append(s, n + 1).back() = row_end_;
+    std::memcpy(text.data() + used_, s, n);
+    text[used_ + n] = row_end_;
+    used_ += n + 1;
     ++table_.non_empty;
     table_.chars += n;
+    return true;
   }
 
   row_table& table_;
+  std::size_t used_;         // bytes of the text kept, the caller's first
   const std::size_t limit_;  // the most the text may hold
   const char row_end_;
   bool full_ = false;
@@ -199,6 +211,13 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
   // nothing, whatever follows; so it is taken then, and the rest of it passed over.
   const std::size_t most = std::max(std::min(max_text, SIZE_MAX - 1024) + 16, std::size_t{1024});
   std::string open;
+  const auto take_open = [&] {
+    const std::size_t length = open.size();
+    open += '\n';
+    open.resize(length + slack);
+    lines.take_line(open.data(), length, 1);
+    open.clear();
+  };
   bool passing = false, done = false, failed = false;
   while (!done && !lines.full()) {
     std::size_t got = 0;
@@ -217,30 +236,31 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
     const char* p = buffer.get();
     const char* const end = p + got;
     while (p < end && !lines.full()) {
-      const auto left = static_cast<std::size_t>(end - p);
       if (open.empty() && !passing) {
+        if (p[0] == ':') {
+          const char* const after = lines.take_records(p, end);
+          if (after != p || lines.full()) {
+            p = after;
+            continue;
+          }
+        }
         if (p[0] == '\n' || p[0] == '\r') {  // blank lines, all LF or all CR LF, are only counted
           const bool crlf = p[0] == '\r';
-          const std::size_t n =
-              run_length(p, left, crlf ? "\r\n\r\n\r\n\r\n" : "\n\n\n\n\n\n\n\n") >> crlf;
+          const std::size_t n = run_length(p, static_cast<std::size_t>(end - p),
+                                           crlf ? "\r\n\r\n\r\n\r\n" : "\n\n\n\n\n\n\n\n") >>
+                                crlf;
           table.rows += n;
           p += n << crlf;
           if (n > 0) continue;
         }
-        // A record of the right form ends where its byte count says.
-        bool other_type = false;
-        if (p[0] == ':') {
-          if (const std::size_t n = lines.take_record(p, left, true, other_type); n > 0) {
-            p += n;
-            continue;
-          }
-        }
       }
-      const auto* lf = static_cast<const char*>(std::memchr(p, '\n', left));
+      const auto* lf =
+          static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       if (passing) {
         passing = lf == nullptr;
       } else if (lf != nullptr && open.empty()) {
-        lines.take_line(p, static_cast<std::size_t>(lf - p) - (lf > p && lf[-1] == '\r'));
+        const bool cr = lf > p && lf[-1] == '\r';
+        lines.take_line(p, static_cast<std::size_t>(lf - p) - cr, 1 + cr);
       } else {
         const auto n = static_cast<std::size_t>((lf != nullptr ? lf : end) - p);
         open.append(p, std::min(n, most - open.size()));
@@ -248,15 +268,14 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
           if (lf != nullptr && open.size() < most && !open.empty() && open.back() == '\r') {
             open.pop_back();
           }
-          lines.take_line(open.data(), open.size());
+          take_open();
           passing = lf == nullptr;
-          open.clear();
         }
       }
       p = lf != nullptr ? lf + 1 : end;
     }
   }
-  if (!open.empty() && !lines.full()) lines.take_line(open.data(), open.size());
+  if (!open.empty() && !lines.full()) take_open();
   lines.finish();
   if (lines.full()) return read_status::too_large;
   return failed ? read_status::read_error : read_status::ok;
