@@ -1,6 +1,7 @@
 #include "hexreader/row_table.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -13,6 +14,24 @@ constexpr std::size_t checksum_digits = 2;  // the record checksum, which ends e
 constexpr std::size_t block = std::size_t{64} * 1024;
 // Zeros past the bytes read, where a record head or a line end is looked for.
 constexpr std::size_t slack = 16;
+
+// The value of each character as a hex digit, 0x100 for one that is none.
+constexpr std::array<std::uint16_t, 256> hex_values = [] {
+  std::array<std::uint16_t, 256> v{};
+  for (unsigned c = 0; c < 256; ++c) {
+    v[c] = static_cast<std::uint16_t>(c >= '0' && c <= '9'   ? c - '0'
+                                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                             : 0x100);
+  }
+  return v;
+}();
+
+// The byte that the two digits at `s` give; above 0xFF when either is none.
+unsigned pair_value(const char* s) {
+  return static_cast<unsigned>(hex_values[static_cast<unsigned char>(s[0])] << 4 |
+                               hex_values[static_cast<unsigned char>(s[1])]);
+}
 
 // Characters are taken eight at a time, one in each byte of a word, the first in the lowest.
 constexpr std::uint64_t ones = 0x0101010101010101;
@@ -41,11 +60,6 @@ std::uint64_t not_digits(std::uint64_t w) {
 // The values of the hex digits in `w`, each in its byte: a letter has 0x40 set.
 std::uint64_t digit_values(std::uint64_t w) {
   return (w & 0x0F * ones) + (w >> 6 & ones) * 9;
-}
-
-// The bytes that the digits, or digit sums, in `v` give, one in each 16-bit lane.
-std::uint64_t byte_values(std::uint64_t v) {
-  return ((v & even_bytes) << 4) + (v >> 8 & even_bytes);
 }
 
 // The length of the run of `pattern`'s two characters over and over at `s`, at most `n`.
@@ -77,52 +91,50 @@ class line_reader {
     std::uint64_t rows = table_.rows, base = base_, next = next_;
     bool placed = placed_, end_seen = end_seen_;
     while (p[0] == ':') {
-      const std::uint64_t h = load8(p + 1);
-      std::uint64_t bad = not_digits(h);
-      const std::uint64_t head = byte_values(digit_values(h));
-      const auto count = static_cast<unsigned>(head & 0xFF),
-                 type = static_cast<unsigned>(head >> 48);
+      const unsigned count = pair_value(p + 1), high = pair_value(p + 3), low = pair_value(p + 5),
+                     type = pair_value(p + 7);
+      unsigned bad_pairs = count | high | low | type;
       const std::size_t n = 2 * std::size_t{count} + head_length + checksum_digits;
-      if (bad != 0 || n >= static_cast<std::size_t>(end - p)) break;
+      if (bad_pairs > 0xFF || n >= static_cast<std::size_t>(end - p)) break;
       const std::size_t eol = p[n] == '\n' ? 1 : p[n] == '\r' ? 2 * (p[n + 1] == '\n') : 0;
       if (eol == 0 || eol > static_cast<std::size_t>(end - p) - n) break;
-      // The digits after the head, a word at a time. In all words but the last the digits'
-      // values are summed in each byte, which stays below 0x100 for 16 words; the bytes'
-      // values are summed in 16-bit lanes.
+      // The digits after the head, a word at a time; the values of the first digits of the
+      // bytes, and of the second, are summed in 16-bit lanes. The last digits, fewer than a
+      // word, a pair at a time.
       const char* const record_end = p + n;
       const char* d = p + head_length;
-      std::uint64_t sums = head;
-      while (record_end - d > 8) {
-        std::uint64_t v = 0;
-        const auto words = std::min<std::ptrdiff_t>(16, (record_end - d - 1) / 8);
-        for (const char* const stop = d + 8 * words; d < stop; d += 8) {
-          const std::uint64_t w = load8(d);
-          bad |= not_digits(w);
-          v += digit_values(w);
-        }
-        sums += byte_values(v);
+      std::uint64_t bad = 0, firsts = 0, seconds = 0;
+      for (const char* const stop = d + 8 * ((record_end - d) / 8); d < stop; d += 8) {
+        const std::uint64_t w = load8(d);
+        bad |= not_digits(w);
+        const std::uint64_t v = digit_values(w);
+        firsts += v & even_bytes;
+        seconds += v >> 8 & even_bytes;
       }
-      // The last word, read past the record: the characters there count as '0's.
-      const std::uint64_t past = ~std::uint64_t{0} << (8 * (record_end - d) - 1) << 1;
-      const std::uint64_t w = (load8(d) & ~past) | ('0' * ones & past);
-      bad |= not_digits(w);
-      const std::uint64_t last = byte_values(digit_values(w));
-      sums += last;
+      std::uint64_t sums = (firsts << 4) + seconds;
       sums += sums >> 32;
-      if (bad != 0) break;
+      unsigned sum = count + high + low + type + static_cast<unsigned>(sums + (sums >> 16));
+      unsigned last = 0;
+      for (; d < record_end; d += 2) {
+        const unsigned v = pair_value(d);
+        bad_pairs |= v;
+        sum += v;
+        last = last << 8 | v;
+      }
+      if (bad != 0 || bad_pairs > 0xFF) break;
       ++rows;
       if (end_seen) note(fault::after_end, rows);
-      if (((sums + (sums >> 16)) & 0xFF) != 0) note(fault::bad_checksum, rows);
+      if ((sum & 0xFF) != 0) note(fault::bad_checksum, rows);
       if (type == 0 && count > 0) {
-        const std::uint64_t at = base + ((head >> 8 & 0xFF00) | (head >> 32 & 0xFF));
+        const std::uint64_t at = base + (high << 8 | low);
         if (placed && next != at) note(fault::address_gap, rows, next, at);
         placed = true;
         next = at + count;
         if (!keep(p + head_length, 2 * std::size_t{count})) break;
       }
       end_seen = end_seen || type == 1;
-      if ((type == 2 || type == 4) && count == 2) {  // its two data bytes start the last word
-        base = ((last & 0xFF) << 8 | (last >> 16 & 0xFF)) << (type == 2 ? 4 : 16);
+      if ((type == 2 || type == 4) && count == 2) {  // its two data bytes, before the checksum
+        base = std::uint64_t{last >> 8 & 0xFFFF} << (type == 2 ? 4 : 16);
         if (base != 0) note(fault::high_base, rows, base);
       }
       p = record_end + eol;
@@ -181,10 +193,11 @@ class line_reader {
     // string instruction.
     std::string& text = table_.text;
     if (text.size() <= used_ + n) {
-      text.resize(used_ + n + 1 + std::min<std::size_t>(1984, text.capacity() - text.size()));
+      text.resize(std::max(used_ + n + 1, std::min(text.size() + 1984, text.capacity())));
     }
-    std::memcpy(text.data() + used_, s, n);
-    text[used_ + n] = row_end_;
+    char* const out = text.data() + used_;
+    std::memcpy(out, s, n);
+    out[n] = row_end_;
     used_ += n + 1;
     ++table_.non_empty;
     table_.chars += n;
