@@ -240,11 +240,6 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
       failed = n < 0;
       got += done ? 0 : static_cast<std::size_t>(n);
     }
-    if (const void* z = std::memchr(buffer.get(), 0x1A, got)) {  // Ctrl-Z ends the input
-      got = static_cast<std::size_t>(static_cast<const char*>(z) - buffer.get());
-      done = true;
-      failed = false;
-    }
     std::memset(buffer.get() + got, 0, slack);
     const char* p = buffer.get();
     const char* const end = p + got;
@@ -269,14 +264,23 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
       }
       const auto* lf =
           static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      const char* stop = lf != nullptr ? lf : end;
+      // Ctrl-Z ends the input. It is looked for only here: the lines taken above hold none.
+      const auto* z =
+          static_cast<const char*>(std::memchr(p, 0x1A, static_cast<std::size_t>(stop - p)));
+      if (z != nullptr) {
+        stop = z;
+        lf = nullptr;
+        done = true;
+        failed = false;
+      }
       if (passing) {
         passing = lf == nullptr;
       } else if (lf != nullptr && open.empty()) {
         const bool cr = lf > p && lf[-1] == '\r';
         lines.take_line(p, static_cast<std::size_t>(lf - p) - cr, 1 + cr);
       } else {
-        const auto n = static_cast<std::size_t>((lf != nullptr ? lf : end) - p);
-        open.append(p, std::min(n, most - open.size()));
+        open.append(p, std::min(static_cast<std::size_t>(stop - p), most - open.size()));
         if (lf != nullptr || open.size() == most) {
           if (lf != nullptr && open.size() < most && !open.empty() && open.back() == '\r') {
             open.pop_back();
@@ -285,6 +289,7 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
           passing = lf == nullptr;
         }
       }
+      if (z != nullptr) break;
       p = lf != nullptr ? lf + 1 : end;
     }
   }
