@@ -87,17 +87,18 @@ class line_reader {
   // feeding the head's fields and the checksum. Zeros stand past `end`, where a head and a
   // record's last word are read.
   const char* take_records(const char* p, const char* const end) {
-    // In locals, which the text's stores cannot alias.
-    std::uint64_t rows = table_.rows, base = base_, next = next_;
-    bool placed = placed_, end_seen = end_seen_;
+    std::uint64_t rows = table_.rows;
     while (p[0] == ':') {
       const unsigned count = pair_value(p + 1), high = pair_value(p + 3), low = pair_value(p + 5),
                      type = pair_value(p + 7);
       unsigned bad_pairs = count | high | low | type;
       const std::size_t n = 2 * std::size_t{count} + head_length + checksum_digits;
       if (bad_pairs > 0xFF || n >= static_cast<std::size_t>(end - p)) break;
-      const std::size_t eol = p[n] == '\n' ? 1 : p[n] == '\r' ? 2 * (p[n + 1] == '\n') : 0;
-      if (eol == 0 || eol > static_cast<std::size_t>(end - p) - n) break;
+      // A CR at the end holds a zero after it.
+      const std::size_t eol = p[n] == '\n' ? 1 : p[n] == '\r' && p[n + 1] == '\n' ? 2 : 0;
+      if (eol == 0) break;
+      const unsigned address = high << 8 | low;
+      unsigned sum = count + high + low + type;
       // The digits after the head, a word at a time; the values of the first digits of the
       // bytes, and of the second, are summed in 16-bit lanes. The last digits, fewer than a
       // word, a pair at a time.
@@ -113,7 +114,7 @@ class line_reader {
       }
       std::uint64_t sums = (firsts << 4) + seconds;
       sums += sums >> 32;
-      unsigned sum = count + high + low + type + static_cast<unsigned>(sums + (sums >> 16));
+      sum += static_cast<unsigned>(sums + (sums >> 16));
       unsigned last = 0;
       for (; d < record_end; d += 2) {
         const unsigned v = pair_value(d);
@@ -123,26 +124,24 @@ class line_reader {
       }
       if (bad != 0 || bad_pairs > 0xFF) break;
       ++rows;
-      if (end_seen) note(fault::after_end, rows);
+      if (end_seen_) note(fault::after_end, rows);
       if ((sum & 0xFF) != 0) note(fault::bad_checksum, rows);
       if (type == 0 && count > 0) {
-        const std::uint64_t at = base + (high << 8 | low);
-        if (placed && next != at) note(fault::address_gap, rows, next, at);
-        placed = true;
-        next = at + count;
+        const std::uint64_t at = base_ + address;
+        if (placed_ && next_ != at) note(fault::address_gap, rows, next_, at);
+        placed_ = true;
+        next_ = at + count;
         if (!keep(p + head_length, 2 * std::size_t{count})) break;
       }
-      end_seen = end_seen || type == 1;
+      end_seen_ = end_seen_ || type == 1;
       if ((type == 2 || type == 4) && count == 2) {  // its two data bytes, before the checksum
-        base = std::uint64_t{last >> 8 & 0xFFFF} << (type == 2 ? 4 : 16);
-        if (base != 0) note(fault::high_base, rows, base);
+        base_ = std::uint64_t{last >> 8 & 0xFFFF} << (type == 2 ? 4 : 16);
+        if (base_ != 0) note(fault::high_base, rows, base_);
       }
       p = record_end + eol;
     }
     table_.faults.any_record = table_.faults.any_record || rows != table_.rows;
     table_.rows = rows;
-    base_ = base, next_ = next;
-    placed_ = placed, end_seen_ = end_seen;
     return p;
   }
 
