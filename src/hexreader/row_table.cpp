@@ -51,7 +51,8 @@ class line_reader {
  public:
   line_reader(row_table& table, std::size_t max_text, char row_end)
       : table_(table),
-        used_(table.text.size()),
+        start_(table.text.size()),
+        used_(start_),
         limit_(used_ + std::min(max_text, SIZE_MAX - used_)),
         row_end_(row_end) {
     table_.text.reserve(used_ + std::min(max_text, block) + 1);
@@ -147,6 +148,7 @@ class line_reader {
   void finish() {
     if (table_.faults.any_record && !end_seen_) note(fault::no_end, table_.rows);
     table_.text.resize(used_);
+    table_.chars = used_ - start_ - table_.non_empty;
   }
 
  private:
@@ -164,16 +166,17 @@ class line_reader {
     if (text.size() <= used_ + n) {
       text.resize(std::max(used_ + n + 1, std::min(text.size() + 1984, text.capacity())));
     }
-    std::memcpy(text.data() + used_, s, n);
-    text[used_ + n] = row_end_;
+    char* const out = text.data() + used_;
+    std::memcpy(out, s, n);
+    out[n] = row_end_;
     used_ += n + 1;
     ++table_.non_empty;
-    table_.chars += n;
     return true;
   }
 
   row_table& table_;
-  std::size_t used_;         // bytes of the text kept, the caller's first
+  const std::size_t start_;  // the caller's bytes, before the rows
+  std::size_t used_;         // bytes of the text kept
   const std::size_t limit_;  // the most the text may hold
   const char row_end_;
   bool full_ = false, end_seen_ = false;
