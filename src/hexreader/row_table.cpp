@@ -47,34 +47,31 @@ std::size_t blank_lines(const char* s, std::size_t n, std::uint64_t& lines) {
   return i >> crlf << crlf;
 }
 
-class line_reader {
- public:
-  line_reader(row_table& table, std::size_t max_text, char row_end)
-      : table_(table),
-        start_(table.text.size()),
-        used_(start_),
-        limit_(used_ + std::min(max_text, SIZE_MAX - used_)),
-        row_end_(row_end) {
-    table_.text.reserve(used_ + std::min(max_text, block) + 1);
-  }
-  bool full() const { return full_; }
+// The reading's state: the table, the text's room, and what the records so far have set.
+struct line_reader {
+  row_table& table;
+  const std::size_t start, limit;  // the caller's bytes of the text, and the most it may hold
+  const char row_end;
+  std::size_t used = start;                             // bytes of the text kept
+  bool full = false, end_seen = false, placed = false;  // `placed`: a data record gave `next`
+  std::uint64_t base = 0, next = 0;  // the address base, and where the data goes on
 
   // Takes the records of the right form at `p` and after it, each followed by a line end
   // before `end`, and returns where the first other line starts. A CR at `end` has a zero after
   // it. Each digit pair is decoded once, its value feeding the fields and the checksum.
   const char* take_records(const char* p, const char* const end) {
-    std::uint64_t rows = table_.rows;
+    std::uint64_t rows = table.rows;
     while (p[0] == ':') {
       const unsigned count = pair_value(p + 1), high = pair_value(p + 3), low = pair_value(p + 5),
                      type = pair_value(p + 7);
-      unsigned bad_pairs = count | high | low | type, sum = count + high + low + type;
+      unsigned bad_pairs = count | high | low | type, sum = count + high + low + type, last = 0;
       const std::size_t n = head_length + 2 * std::size_t{count} + checksum_digits;
       if (bad_pairs > 0xFF || n >= static_cast<std::size_t>(end - p)) break;
       const std::size_t eol = p[n] == '\n' ? 1 : p[n] == '\r' && p[n + 1] == '\n' ? 2 : 0;
       if (eol == 0) break;
-      // The digits after the head eight at a time, the values of the first and of the second
-      // digits of the bytes summed apart in 16-bit lanes, then the last few a pair at a time.
-      // A character below 0x80 is compared without a carry into the next; one above is bad.
+      // The digits after the head eight at a time (a character below 0x80 compared without a
+      // carry into the next; one above is bad anyway), the values of the first and second
+      // digits of the bytes summed apart in 16-bit lanes; then the last few a pair at a time.
       const char* const record_end = p + n;
       const char* d = p + head_length;
       std::uint64_t bad = 0, firsts = 0, seconds = 0;
@@ -91,7 +88,6 @@ class line_reader {
       std::uint64_t sums = (firsts << 4) + seconds;
       sums += sums >> 32;
       sum += static_cast<unsigned>(sums + (sums >> 16));
-      unsigned last = 0;
       for (; d < record_end; d += 2) {
         const unsigned v = pair_value(d);
         bad_pairs |= v;
@@ -100,128 +96,103 @@ class line_reader {
       }
       if ((bad & 0x80 * ones) != 0 || bad_pairs > 0xFF) break;
       ++rows;
-      if (end_seen_) note(fault::after_end, rows);
+      if (end_seen) note(fault::after_end, rows);
       if ((sum & 0xFF) != 0) note(fault::bad_checksum, rows);
       if (type == 0 && count > 0) {
-        const std::uint64_t at = base_ + (high << 8 | low);
-        if (placed_ && next_ != at) note(fault::address_gap, rows, next_, at);
-        placed_ = true;
-        next_ = at + count;
+        const std::uint64_t at = base + (high << 8 | low);
+        if (placed && next != at) note(fault::address_gap, rows, next, at);
+        placed = true;
+        next = at + count;
         if (!keep(p + head_length, 2 * std::size_t{count})) break;
       }
-      end_seen_ = end_seen_ || type == 1;
+      end_seen = end_seen || type == 1;
       if ((type == 2 || type == 4) && count == 2) {  // its two data bytes, before the checksum
-        base_ = std::uint64_t{last >> 8 & 0xFFFF} << (type == 2 ? 4 : 16);
-        if (base_ != 0) note(fault::high_base, rows, base_);
+        base = std::uint64_t{last >> 8 & 0xFFFF} << (type == 2 ? 4 : 16);
+        if (base != 0) note(fault::high_base, rows, base);
       }
       p = record_end + eol;
     }
-    table_.faults.any_record = table_.faults.any_record || rows != table_.rows;
-    table_.rows = rows;
+    table.faults.any_record = table.faults.any_record || rows != table.rows;
+    table.rows = rows;
     return p;
   }
 
-  // Takes the line of `length` characters at `s`, followed by its line end of `line_end`
-  // characters.
+  // Takes the line of `length` characters at `s`, followed by its line end of `line_end`.
   void take_line(const char* s, std::size_t length, std::size_t line_end) {
     const bool record = length > 0 && s[0] == ':';
-    if (record && (take_records(s, s + length + line_end) != s || full_)) return;
-    const std::uint64_t line = ++table_.rows;
+    if (record && (take_records(s, s + length + line_end) != s || full)) return;
+    const std::uint64_t line = ++table.rows;
     if (length == 0) return;  // blank
-    table_.faults.any_record = table_.faults.any_record || record;
-    if (record && end_seen_) note(fault::after_end, line);
+    table.faults.any_record = table.faults.any_record || record;
+    if (record && end_seen) note(fault::after_end, line);
     note(record ? fault::malformed : fault::not_record, line);
     if (length < head_length) return;
-    // A record head of a type other than 00 gives nothing.
-    const unsigned type = pair_value(s + 7);
-    if (record && (pair_value(s + 1) | pair_value(s + 3) | pair_value(s + 5) | type) <= 0xFF &&
-        type != 0) {
-      return;
-    }
+    const unsigned type = pair_value(s + 7), head = pair_value(s + 1) | pair_value(s + 3);
+    if (record && (head | pair_value(s + 5) | type) <= 0xFF && type != 0) return;  // gives none
     const char* const data = s + head_length;
     const auto* zero = static_cast<const char*>(std::memchr(data, '\0', length - head_length));
     const auto n = static_cast<std::size_t>((zero != nullptr ? zero : s + length) - data);
     if (n > checksum_digits) keep(data, n - checksum_digits);
   }
 
-  // Ends the reading: the missing end-of-file record, and the text cut to the rows kept.
-  void finish() {
-    if (table_.faults.any_record && !end_seen_) note(fault::no_end, table_.rows);
-    table_.text.resize(used_);
-    table_.chars = used_ - start_ - table_.non_empty;
-  }
-
- private:
   void note(fault f, std::uint64_t line, std::uint64_t expected = 0, std::uint64_t found = 0) {
-    fault_lines& k = table_.faults.kinds[static_cast<std::size_t>(f)];
+    fault_lines& k = table.faults.kinds[static_cast<std::size_t>(f)];
     if (k.lines++ == 0) k = {line, 1, expected, found};
   }
 
-  // Appends `n` characters at `s` and the row end; false when the text would pass its limit.
-  // The text grows in steps short of the 2 KiB from which zeroing takes a slow-starting string
-  // instruction.
+  // Appends `n` characters at `s` and the row end; false when the text would pass its limit. It
+  // grows in steps short of the 2 KiB from which zeroing takes a slow-starting instruction.
   bool keep(const char* s, std::size_t n) {
-    if (n >= limit_ - used_) return !(full_ = true);
-    std::string& text = table_.text;
-    if (text.size() <= used_ + n) {
-      text.resize(std::max(used_ + n + 1, std::min(text.size() + 1984, text.capacity())));
+    if (n >= limit - used) return !(full = true);
+    std::string& text = table.text;
+    if (text.size() <= used + n) {
+      text.resize(std::max(used + n + 1, std::min(text.size() + 1984, text.capacity())));
     }
-    char* const out = text.data() + used_;
-    std::memcpy(out, s, n);
-    out[n] = row_end_;
-    used_ += n + 1;
-    ++table_.non_empty;
+    std::memcpy(text.data() + used, s, n);
+    text[used + n] = row_end;
+    used += n + 1;
+    ++table.non_empty;
     return true;
   }
-
-  row_table& table_;
-  const std::size_t start_;  // the caller's bytes, before the rows
-  std::size_t used_;         // bytes of the text kept
-  const std::size_t limit_;  // the most the text may hold
-  const char row_end_;
-  bool full_ = false, end_seen_ = false;
-  bool placed_ = false;                // a data record has given `next_`
-  std::uint64_t base_ = 0, next_ = 0;  // the address base, and where the data goes on
 };
 
 }  // namespace
 
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end) {
-  line_reader lines(table, max_text, row_end);
-  // A line still open at the end of the bytes read is moved to the front and read on with the
-  // next block. At `most` characters it is longer than any record and gives more text than
-  // fits, or text cut at a zero byte, or nothing, whatever follows: it is taken then, and the
-  // rest of it passed over.
+  const std::size_t start = table.text.size();
+  table.text.reserve(start + std::min(max_text, block) + 1);
+  line_reader lines{table, start, start + std::min(max_text, SIZE_MAX - start), row_end};
+  // A line open at the end of a block moves to the front, to be read on with the next. At `most`
+  // characters it is longer than any record and gives more text than fits, or text cut at a
+  // zero byte, or nothing, whatever follows: it is taken then and the rest passed over.
   const std::size_t most = std::max(std::min(max_text, SIZE_MAX - 1024) + 16, std::size_t{1024});
   std::size_t size = block + slack, open = 0;
   auto buffer = std::make_unique_for_overwrite<char[]>(size);
   bool passing = false, done = false, failed = false;
-  while (!done && !lines.full()) {
+  while (!done && !lines.full) {
     if (size < open + block + slack) {  // a long line, where the limit allows one
       auto larger = std::make_unique_for_overwrite<char[]>(size = 2 * size + open);
       std::memcpy(larger.get(), buffer.get(), open);
       buffer = std::move(larger);
     }
     std::size_t got = open;
-    while (got < open + block && !done) {
-      const std::ptrdiff_t n = in.read(buffer.get() + got, open + block - got);
-      done = n <= 0;
-      failed = n < 0;
-      got += done ? 0 : static_cast<std::size_t>(n);
+    std::ptrdiff_t n = 1;
+    while (got < open + block && (n = in.read(buffer.get() + got, open + block - got)) > 0) {
+      got += static_cast<std::size_t>(n);
     }
+    done = n <= 0;
+    failed = n < 0;
     std::memset(buffer.get() + got, 0, slack);
     char* p = buffer.get();
     char* end = p + got;
-    while (p < end && !lines.full()) {
-      if (!passing) {
-        if (const char* after = lines.take_records(p, end); after != p || lines.full()) {
-          p += after - p;
-          continue;
-        }
-        if (const std::size_t n = blank_lines(p, static_cast<std::size_t>(end - p), table.rows)) {
-          p += n;
-          continue;
-        }
+    while (p < end && !lines.full) {
+      // Records of the right form, and runs of blank lines, are taken at once.
+      const char* after = passing ? p : lines.take_records(p, end);
+      if (!passing && after == p)
+        after += blank_lines(p, static_cast<std::size_t>(end - p), table.rows);
+      if (after != p || lines.full) {
+        p += after - p;
+        continue;
       }
       auto* lf = static_cast<char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       // Ctrl-Z ends the input. It is looked for only here: the lines taken above hold none.
@@ -233,10 +204,8 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
         failed = false;
       }
       if (lf == nullptr) {
-        if (!passing && static_cast<std::size_t>(end - p) >= most) {
-          lines.take_line(p, most, 0);
-          passing = true;
-        }
+        if (!passing && static_cast<std::size_t>(end - p) >= most) lines.take_line(p, most, 0);
+        passing = passing || static_cast<std::size_t>(end - p) >= most;
         break;
       }
       const bool cr = lf > p && lf[-1] == '\r';
@@ -245,14 +214,16 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
       p = lf + 1;
     }
     open = passing ? 0 : static_cast<std::size_t>(end - p);
-    if (done && open > 0 && !lines.full()) {  // the last line, given a line end
+    if (done && open > 0 && !lines.full) {  // the last line, given a line end
       std::memcpy(end, "\n\0\0\0\0\0\0\0\0", 9);
       lines.take_line(p, open, 1);
     }
     std::memmove(buffer.get(), p, open);
   }
-  lines.finish();
-  if (lines.full()) return read_status::too_large;
+  if (table.faults.any_record && !lines.end_seen) lines.note(fault::no_end, table.rows);
+  table.text.resize(lines.used);
+  table.chars = lines.used - start - table.non_empty;
+  if (lines.full) return read_status::too_large;
   return failed ? read_status::read_error : read_status::ok;
 }
 
