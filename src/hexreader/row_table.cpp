@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 namespace tarnwick::hexreader {
@@ -14,18 +15,24 @@ constexpr std::size_t checksum_digits = 2;  // the record checksum, which ends e
 constexpr std::size_t block = std::size_t{64} * 1024;
 constexpr std::size_t slack = 16;  // zeros after the bytes read, where a head may be looked for
 
-// The value of each character as a hex digit, 0x100 for one that is none.
-constexpr auto hex_values = [] {
-  std::array<std::uint16_t, 256> v{};
-  v.fill(0x100);
-  for (std::uint16_t i = 0; i < 16; ++i) v["0123456789ABCDEF"[i]] = v["0123456789abcdef"[i]] = i;
-  return v;
+// One more than the byte that two characters give as hex digits, by the pair (the first in the
+// low byte), and 0 where they are not both digits. Zero at the start, as static memory is: the
+// digit pairs are filled in before main, and only their pages are ever touched.
+std::uint16_t pair_values[0x10000];
+[[maybe_unused]] const bool pair_values_filled = [] {
+  constexpr std::string_view upper = "0123456789ABCDEF", lower = "0123456789abcdef";
+  for (unsigned i = 0; i < 256; ++i) {
+    for (const unsigned a : {upper[i >> 4], lower[i >> 4]}) {
+      for (const unsigned b : {upper[i & 15], lower[i & 15]})
+        pair_values[a | b << 8] = static_cast<std::uint16_t>(i + 1);
+    }
+  }
+  return true;
 }();
 
 // The byte that the two digits at `s` give; above 0xFF when either is none.
 unsigned pair_value(const char* s) {
-  return static_cast<unsigned>(hex_values[static_cast<unsigned char>(s[0])] << 4 |
-                               hex_values[static_cast<unsigned char>(s[1])]);
+  return pair_values[static_cast<unsigned char>(s[0]) | static_cast<unsigned char>(s[1]) << 8] - 1U;
 }
 
 // Eight characters at a time, one in each byte of a word.
