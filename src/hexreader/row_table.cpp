@@ -1,7 +1,6 @@
 #include "hexreader/row_table.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -36,7 +35,6 @@ unsigned pair_value(const char* s) {
 }
 
 // Eight characters at a time, one in each byte of a word.
-constexpr std::uint64_t ones = 0x0101010101010101, even_bytes = 0x00FF00FF00FF00FF;
 std::uint64_t load8(const char* s) {
   std::uint64_t w;
   std::memcpy(&w, s, 8);
@@ -69,55 +67,40 @@ struct line_reader {
   const char* take_records(const char* p, const char* const end) {
     std::uint64_t rows = table.rows;
     while (p[0] == ':') {
-      const unsigned count = pair_value(p + 1), high = pair_value(p + 3), low = pair_value(p + 5),
-                     type = pair_value(p + 7);
-      unsigned bad_pairs = count | high | low | type, sum = count + high + low + type, last = 0;
+      unsigned bad = 0, sum = 0;
+      const auto take = [&](const char* s) {  // the byte a digit pair gives, into the checksum
+        const unsigned v = pair_value(s);
+        bad |= v;
+        sum += v;
+        return v;
+      };
+      const unsigned count = take(p + 1), address = take(p + 3) << 8 | take(p + 5);
+      const unsigned type = take(p + 7);
       const std::size_t n = head_length + 2 * std::size_t{count} + checksum_digits;
-      if (bad_pairs > 0xFF || n >= static_cast<std::size_t>(end - p)) break;
+      if (bad > 0xFF || n >= static_cast<std::size_t>(end - p)) break;
       const std::size_t eol = p[n] == '\n' ? 1 : p[n] == '\r' && p[n + 1] == '\n' ? 2 : 0;
       if (eol == 0) break;
-      // The digits after the head eight at a time (a character below 0x80 compared without a
-      // carry into the next; one above is bad anyway), the values of the first and second
-      // digits of the bytes summed apart in 16-bit lanes; then the last few a pair at a time.
-      const char* const record_end = p + n;
+      // The pairs after the head, the first two apart: an address record's value.
       const char* d = p + head_length;
-      std::uint64_t bad = 0, firsts = 0, seconds = 0;
-      for (const char* const stop = d + 8 * ((record_end - d) / 8); d < stop; d += 8) {
-        const std::uint64_t w = load8(d), folded = w | 0x20 * ones;
-        const std::uint64_t digit = (w + 0x50 * ones) & ~(w + 0x46 * ones);  // '0' to '9'
-        const std::uint64_t letter = (folded + 0x1F * ones) & ~(folded + 0x19 * ones);  // a-f
-        bad |= w | ~(digit | letter);
-        const std::uint64_t v = (w & 0x0F * ones) + (w >> 6 & ones) * 9;
-        firsts += v & even_bytes;
-        seconds += v >> 8 & even_bytes;
-      }
-      if constexpr (std::endian::native == std::endian::big) std::swap(firsts, seconds);
-      std::uint64_t sums = (firsts << 4) + seconds;
-      sums += sums >> 32;
-      sum += static_cast<unsigned>(sums + (sums >> 16));
-      for (; d < record_end; d += 2) {
-        const unsigned v = pair_value(d);
-        bad_pairs |= v;
-        sum += v;
-        last = last << 8 | v;
-      }
-      if ((bad & 0x80 * ones) != 0 || bad_pairs > 0xFF) break;
+      const unsigned value = count > 0 ? take(d) << 8 | take(d + 2) : 0;
+      for (d += count > 0 ? 4 : 0; d < p + n; d += 2) take(d);
+      if (bad > 0xFF) break;
       ++rows;
       if (end_seen) note(fault::after_end, rows);
       if ((sum & 0xFF) != 0) note(fault::bad_checksum, rows);
       if (type == 0 && count > 0) {
-        const std::uint64_t at = base + (high << 8 | low);
+        const std::uint64_t at = base + address;
         if (placed && next != at) note(fault::address_gap, rows, next, at);
         placed = true;
         next = at + count;
         if (!keep(p + head_length, 2 * std::size_t{count})) break;
       }
       end_seen = end_seen || type == 1;
-      if ((type == 2 || type == 4) && count == 2) {  // its two data bytes, before the checksum
-        base = std::uint64_t{last >> 8 & 0xFFFF} << (type == 2 ? 4 : 16);
+      if ((type == 2 || type == 4) && count == 2) {
+        base = std::uint64_t{value} << (type == 2 ? 4 : 16);
         if (base != 0) note(fault::high_base, rows, base);
       }
-      p = record_end + eol;
+      p += n + eol;
     }
     table.faults.any_record = table.faults.any_record || rows != table.rows;
     table.rows = rows;
