@@ -34,19 +34,12 @@ unsigned pair_value(const char* s) {
   return pair_values[static_cast<unsigned char>(s[0]) | static_cast<unsigned char>(s[1]) << 8] - 1U;
 }
 
-// Eight characters at a time, one in each byte of a word.
-std::uint64_t load8(const char* s) {
-  std::uint64_t w;
-  std::memcpy(&w, s, 8);
-  return w;
-}
-
 // The length of the blank lines at `s`, all LF or all CR LF, within `n`; adds them to `lines`.
 std::size_t blank_lines(const char* s, std::size_t n, std::uint64_t& lines) {
   const bool crlf = s[0] == '\r';
   const char* const pattern = crlf ? "\r\n\r\n\r\n\r\n" : "\n\n\n\n\n\n\n\n";
   std::size_t i = 0;
-  while (n - i >= 8 && load8(s + i) == load8(pattern)) i += 8;
+  while (n - i >= 8 && std::memcmp(s + i, pattern, 8) == 0) i += 8;  // a word at a time
   while (i < n && s[i] == pattern[i % 2]) ++i;
   lines += i >> crlf;
   return i >> crlf << crlf;
@@ -55,9 +48,9 @@ std::size_t blank_lines(const char* s, std::size_t n, std::uint64_t& lines) {
 // The reading's state: the table, the text's room, and what the records so far have set.
 struct line_reader {
   row_table& table;
-  const std::size_t start, limit;  // the caller's bytes of the text, and the most it may hold
+  const std::size_t limit;  // the most the text may hold
   const char row_end;
-  std::size_t used = start;                             // bytes of the text kept
+  std::size_t used;  // bytes of the text kept, the caller's first
   bool full = false, end_seen = false, placed = false;  // `placed`: a data record gave `next`
   std::uint64_t base = 0, next = 0;  // the address base, and where the data goes on
 
@@ -119,10 +112,9 @@ struct line_reader {
     if (length < head_length) return;
     const unsigned type = pair_value(s + 7), head = pair_value(s + 1) | pair_value(s + 3);
     if (record && (head | pair_value(s + 5) | type) <= 0xFF && type != 0) return;  // gives none
-    const char* const data = s + head_length;
-    const auto* zero = static_cast<const char*>(std::memchr(data, '\0', length - head_length));
-    const auto n = static_cast<std::size_t>((zero != nullptr ? zero : s + length) - data);
-    if (n > checksum_digits) keep(data, n - checksum_digits);
+    const std::string_view data(s + head_length, length - head_length);
+    const std::size_t n = std::min(data.find('\0'), data.size());  // cut at a zero byte
+    if (n > checksum_digits) keep(data.data(), n - checksum_digits);
   }
 
   void note(fault f, std::uint64_t line, std::uint64_t expected = 0, std::uint64_t found = 0) {
@@ -151,7 +143,7 @@ struct line_reader {
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end) {
   const std::size_t start = table.text.size();
   table.text.reserve(start + std::min(max_text, block) + 1);
-  line_reader lines{table, start, start + std::min(max_text, SIZE_MAX - start), row_end};
+  line_reader lines{table, start + std::min(max_text, SIZE_MAX - start), row_end, start};
   // A line open at the end of a block moves to the front, to be read on with the next. At `most`
   // characters it is longer than any record and gives more text than fits, or text cut at a
   // zero byte, or nothing, whatever follows: it is taken then and the rest passed over.
@@ -160,14 +152,14 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
   auto buffer = std::make_unique_for_overwrite<char[]>(size);
   bool passing = false, done = false, failed = false;
   while (!done && !lines.full) {
-    if (size < open + block + slack) {  // a long line, where the limit allows one
-      auto larger = std::make_unique_for_overwrite<char[]>(size = 2 * size + open);
+    if (open > size / 2) {  // a long line, where the limit allows one
+      auto larger = std::make_unique_for_overwrite<char[]>(size *= 2);
       std::memcpy(larger.get(), buffer.get(), open);
       buffer = std::move(larger);
     }
     std::size_t got = open;
     std::ptrdiff_t n = 1;
-    while (got < open + block && (n = in.read(buffer.get() + got, open + block - got)) > 0) {
+    while (got < size - slack && (n = in.read(buffer.get() + got, size - slack - got)) > 0) {
       got += static_cast<std::size_t>(n);
     }
     done = n <= 0;

@@ -40,8 +40,8 @@ struct file_faults {
 // of any length costs memory only for the digits it carries.
 struct row_table {
   std::uint64_t rows = 0, non_empty = 0, chars = 0;  // lines read, rows kept, their characters
-  // What the caller put there, then the non-empty rows in input order, each followed by the
-  // caller's row end byte: L + S bytes after the caller's.
+  // What the caller put there, then the rows kept in input order, each followed by the
+  // caller's row end byte.
   std::string text;
   file_faults faults;  // complete only when the whole input was read
 };
