@@ -15,8 +15,7 @@ class byte_source {
   virtual std::ptrdiff_t read(char* buf, std::size_t size) = 0;
 };
 
-// Serves bytes from memory, at most `chunk` bytes per read, so tests can cut the input
-// at every position a file read could.
+// Serves bytes from memory, at most `chunk` a read, as a file read might cut them.
 class memory_source final : public byte_source {
  public:
   explicit memory_source(std::string_view data, std::size_t chunk = static_cast<std::size_t>(-1))

@@ -14,18 +14,15 @@ constexpr std::size_t checksum_digits = 2;  // the record checksum, which ends e
 constexpr std::size_t block = std::size_t{64} * 1024;
 constexpr std::size_t slack = 16;  // zeros after the bytes read, where a head may be looked for
 
-// One more than the byte that two characters give as hex digits, by the pair (the first in the
-// low byte), and 0 where they are not both digits. Zero at the start, as static memory is: the
-// digit pairs are filled in before main, and only their pages are ever touched.
+// One more than the byte two characters give as hex digits, by the pair (the first in the low
+// byte); 0 where they are not both digits. Filled in before main: only its digits' pages count.
 std::uint16_t pair_values[0x10000];
 [[maybe_unused]] const bool pair_values_filled = [] {
-  constexpr std::string_view upper = "0123456789ABCDEF", lower = "0123456789abcdef";
-  for (unsigned i = 0; i < 256; ++i) {
-    for (const unsigned a : {upper[i >> 4], lower[i >> 4]}) {
-      for (const unsigned b : {upper[i & 15], lower[i & 15]})
-        pair_values[a | b << 8] = static_cast<std::uint16_t>(i + 1);
-    }
-  }
+  constexpr std::string_view digits = "0123456789ABCDEFabcdef";  // 'a' is 10 as 'A' is
+  for (unsigned a = 0; a < 22; ++a)
+    for (unsigned b = 0; b < 22; ++b)
+      pair_values[digits[a] | digits[b] << 8] =
+          static_cast<std::uint16_t>(((a < 16 ? a : a - 6) << 4 | (b < 16 ? b : b - 6)) + 1);
   return true;
 }();
 
@@ -45,8 +42,7 @@ std::size_t blank_lines(const char* s, std::size_t n, std::uint64_t& lines) {
   return i >> crlf << crlf;
 }
 
-// The reading's state: the table, the text's room, and what the records so far have set.
-struct line_reader {
+struct line_reader {  // the reading's state
   row_table& table;
   const std::size_t limit;  // the most the text may hold
   const char row_end;
@@ -54,9 +50,8 @@ struct line_reader {
   bool full = false, end_seen = false, placed = false;  // `placed`: a data record gave `next`
   std::uint64_t base = 0, next = 0;  // the address base, and where the data goes on
 
-  // Takes the records of the right form at `p` and after it, each followed by a line end
-  // before `end`, and returns where the first other line starts. A CR at `end` has a zero after
-  // it. Each digit pair is decoded once, its value feeding the fields and the checksum.
+  // Takes the records of the right form from `p`, each with its line end before `end` (a zero
+  // after a CR there), each pair decoded once; returns where the first other line starts.
   const char* take_records(const char* p, const char* const end) {
     std::uint64_t rows = table.rows;
     while (p[0] == ':') {
@@ -144,9 +139,8 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
   const std::size_t start = table.text.size();
   table.text.reserve(start + std::min(max_text, block) + 1);
   line_reader lines{table, start + std::min(max_text, SIZE_MAX - start), row_end, start};
-  // A line open at the end of a block moves to the front, to be read on with the next. At `most`
-  // characters it is longer than any record and gives more text than fits, or text cut at a
-  // zero byte, or nothing, whatever follows: it is taken then and the rest passed over.
+  // A line open at a block's end moves to the front. At `most` characters, whatever follows, it
+  // gives more text than fits, or text cut at a zero byte, or nothing: it is taken then.
   const std::size_t most = std::max(std::min(max_text, SIZE_MAX - 1024) + 16, std::size_t{1024});
   std::size_t size = block + slack, open = 0;
   auto buffer = std::make_unique_for_overwrite<char[]>(size);

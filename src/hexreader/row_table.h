@@ -1,5 +1,4 @@
-// The row table: the data digits of every record line, kept as text, and what the lines hold
-// that will not make the program they claim.
+// The row table: the data digits of the record lines, and what will not make the program claimed.
 #pragma once
 
 #include <array>
@@ -36,12 +35,10 @@ struct file_faults {
   const fault_lines& operator[](fault f) const { return kinds[static_cast<std::size_t>(f)]; }
 };
 
-// What the reader keeps of the input. Empty rows are only counted, never stored, so a file
-// of any length costs memory only for the digits it carries.
+// What the reader keeps of the input: empty rows are counted, never stored.
 struct row_table {
   std::uint64_t rows = 0, non_empty = 0, chars = 0;  // lines read, rows kept, their characters
-  // What the caller put there, then the rows kept in input order, each followed by the
-  // caller's row end byte.
+  // What the caller put there, then the rows kept in input order, each with the row end after.
   std::string text;
   file_faults faults;  // complete only when the whole input was read
 };
@@ -53,11 +50,10 @@ enum class read_status {
 };
 
 // Reads the whole input, a Windows text stream (CR LF is one line end, a lone CR an ordinary
-// character, Ctrl-Z ends the input), into `table`, whose counts start at zero. Each line of nine
-// characters or more gives the characters after its first nine, cut at their first zero byte,
-// less their last two (the record checksum); a line whose first nine are a record head of a type
-// other than 00 gives nothing. Each row kept is appended to `table.text`, followed by `row_end`.
-// Stops as soon as the rows, or the line being read, would pass `max_text` bytes.
+// character, Ctrl-Z ends the input), into `table`, whose counts start at zero. A line gives the
+// characters after its first nine, cut at their first zero byte, less their last two (the record
+// checksum); nothing if its first nine are a record head of a type other than 00. Each row kept
+// goes to `table.text` with `row_end` after it, until the rows or a line would pass `max_text`.
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end);
 
 }  // namespace tarnwick::hexreader
