@@ -190,8 +190,8 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
       p = lf + 1;
     }
     open = passing ? 0 : static_cast<std::size_t>(end - p);
-    if (done && open > 0 && !lines.full) {  // the last line, given a line end
-      std::memcpy(end, "\n\0\0\0\0\0\0\0\0", 9);
+    if (done && open > 0 && !lines.full) {  // the last line, given a line end after a digit
+      *end = p[open - 1] == '\r' ? '\0' : '\n';
       lines.take_line(p, open, 1);
     }
     std::memmove(buffer.get(), p, open);

@@ -206,6 +206,7 @@ TEST(read_rows, finds_each_kind_of_fault) {
       {a + "\n" + eof + b + "\n" + eof, "after_end@3*2"},
       {a + "\n" + b + "\n\n", "no_end@3*1"},
       {a + "\n" + b, "no_end@2*1"},
+      {a + "\n" + end_record + "\r", "malformed@2*1 no_end@2*1"},  // the CR is no line end
   };
   for (const auto& c : cases) EXPECT_EQ(faults_of(c.input), c.faults) << c.input;
 }
