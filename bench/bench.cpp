@@ -1,6 +1,6 @@
 // Reader and writer on the largest program the file format allows, and the reader on a
 // long run of blank lines. With --largest-input, writes that input to standard output instead,
-// for compare.sh.
+// for compare.sh; with --largest-input-at-zero, the same records all at address 0.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -79,8 +79,10 @@ BENCHMARK(read_rows_blank_lines);
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::string_view(argv[1]) == "--largest-input") {
-    return std::fwrite(largest().data(), 1, largest().size(), stdout) == largest().size() ? 0 : 1;
+  if (argc == 2 && std::string_view(argv[1]).starts_with("--largest-input")) {
+    const std::string text =
+        testing::largest_input(false, std::string_view(argv[1]) == "--largest-input-at-zero");
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() ? 0 : 1;
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

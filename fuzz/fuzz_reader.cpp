@@ -100,7 +100,7 @@ row_table model_rows(std::string_view raw) {
       }
     }
     // The conversion: the characters after the ninth, cut at a zero byte, less two; nothing
-    // from a record head of another type than 00.
+    // from a record head of another type than 00, nor from a record of count 0.
     if (line.size() < 9) continue;
     if (line[0] == ':' && hex_digits(line.substr(1, 8)) && line.substr(7, 2) != "00") continue;
     std::string_view row = line.substr(9);

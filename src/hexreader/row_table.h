@@ -1,5 +1,4 @@
-// The row table: the data digits of every record line, kept as text, and what the lines hold
-// that will not make the program they claim.
+// The row table: the data digits of the record lines, and what will not make the program claimed.
 #pragma once
 
 #include <array>
@@ -24,12 +23,10 @@ enum class fault : unsigned char {
 };
 inline constexpr std::size_t fault_kinds = 7;
 
-// One kind's findings: the first line with it (from 1; 0 when none) and how many in all.
+// One kind's findings: the first line with it (from 1; 0 when none), how many in all, and for
+// address_gap the address expected and the address found, for high_base the base set.
 struct fault_lines {
-  std::uint64_t first_line = 0;
-  std::uint64_t lines = 0;
-  // address_gap: the address expected and the address found; high_base: the base set.
-  std::uint64_t expected = 0, found = 0;
+  std::uint64_t first_line = 0, lines = 0, expected = 0, found = 0;
 };
 
 struct file_faults {
@@ -38,14 +35,10 @@ struct file_faults {
   const fault_lines& operator[](fault f) const { return kinds[static_cast<std::size_t>(f)]; }
 };
 
-// What the reader keeps of the input. Empty rows are only counted, never stored, so a file
-// of any length costs memory only for the digits it carries.
+// What the reader keeps of the input: empty rows are counted, never stored.
 struct row_table {
-  std::uint64_t rows = 0;       // R: lines read
-  std::uint64_t non_empty = 0;  // L: lines that gave data text
-  std::uint64_t chars = 0;      // S: data characters kept over all rows
-  // What the caller put there, then the non-empty rows in input order, each followed by the
-  // caller's row end byte: L + S bytes after the caller's.
+  std::uint64_t rows = 0, non_empty = 0, chars = 0;  // lines read, rows kept, their characters
+  // What the caller put there, then the rows kept in input order, each with the row end after.
   std::string text;
   file_faults faults;  // complete only when the whole input was read
 };
@@ -57,11 +50,10 @@ enum class read_status {
 };
 
 // Reads the whole input, a Windows text stream (CR LF is one line end, a lone CR an ordinary
-// character, Ctrl-Z ends the input), into `table`, whose counts start at zero. Each line of nine
-// characters or more gives the characters after its first nine, cut at their first zero byte, less
-// their last two (the record checksum); a line whose first nine are a record head of a type other
-// than 00 gives nothing. Each kept row is appended to `table.text`, followed by `row_end`.
-// Stops as soon as the rows would pass `max_text` bytes.
+// character, Ctrl-Z ends the input), into `table`, whose counts start at zero. A line gives the
+// characters after its first nine, cut at their first zero byte, less their last two (the record
+// checksum); nothing if its first nine are a record head of a type other than 00. Each row kept
+// goes to `table.text` with `row_end` after it, until the rows or a line would pass `max_text`.
 read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, char row_end);
 
 }  // namespace tarnwick::hexreader

@@ -5,10 +5,6 @@
 
 #include "ti86/coding.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace tarnwick::ti86 {
 namespace {
 
@@ -18,26 +14,9 @@ std::uint16_t word(std::size_t value) {
 
 // The low 16 bits of the sum of the bytes of `data`, taken as unsigned.
 std::uint16_t checksum(std::string_view data) {
-  std::uint64_t sum = 0;
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  // Each half of a sum of absolute differences against zero is the sum of eight bytes. Four
-  // blocks of sixteen a step, then one.
-  const __m128i zero = _mm_setzero_si128();
-  const auto sum16 = [&](std::size_t at) {
-    return _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data.data() + at)), zero);
-  };
-  __m128i sums = zero;
-  for (; i + 64 <= data.size(); i += 64) {
-    sums = _mm_add_epi64(sums, _mm_add_epi64(_mm_add_epi64(sum16(i), sum16(i + 16)),
-                                             _mm_add_epi64(sum16(i + 32), sum16(i + 48))));
-  }
-  for (; i + 16 <= data.size(); i += 16) sums = _mm_add_epi64(sums, sum16(i));
-  sum += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
-         static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
-#endif
-  for (; i < data.size(); ++i) sum += static_cast<unsigned char>(data[i]);
-  return word(sum & 0xFFFF);
+  std::uint16_t sum = 0;
+  for (const char c : data) sum = static_cast<std::uint16_t>(sum + static_cast<unsigned char>(c));
+  return sum;
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -94,6 +96,21 @@ INSTANTIATE_TEST_SUITE_P(
                   {"010203"}},
         rows_case{
             "head of another type gives nothing even when malformed", ":01000002xyz\n", 1, {}},
+        // Before, where the processor had AVX2: an empty row between the two, so a separator
+        // too many in the program.
+        rows_case{"record of count 0 gives nothing",
+                  ":0100000041BE\n:00000100FF\n:0100010042BC\n:00000001FF\n",
+                  4,
+                  {"41", "42"}},
+        // Before, where the processor had AVX2: 70,000 empty rows, a program too large.
+        rows_case{"records of count 0 cost nothing",
+                  [] {
+                    std::string s = rec16 + "\n";
+                    for (int i = 0; i < 70000; ++i) s += ":00001000F0\n";
+                    return s + end_record + "\n";
+                  }(),
+                  70002,
+                  {data32}},
         rows_case{"carriage returns alone make one long line",
                   rec3 + "\r" + end_record + "\r",
                   1,
@@ -189,6 +206,7 @@ TEST(read_rows, finds_each_kind_of_fault) {
       {a + "\n" + eof + b + "\n" + eof, "after_end@3*2"},
       {a + "\n" + b + "\n\n", "no_end@3*1"},
       {a + "\n" + b, "no_end@2*1"},
+      {a + "\n" + end_record + "\r", "malformed@2*1 no_end@2*1"},  // the CR is no line end
   };
   for (const auto& c : cases) EXPECT_EQ(faults_of(c.input), c.faults) << c.input;
 }
@@ -221,6 +239,22 @@ TEST(read_rows, limit_is_inclusive) {
     row_table table;
     EXPECT_EQ(read_rows(in, table, c.limit, '\0'), c.status) << "limit " << c.limit;
   }
+}
+
+TEST(read_rows, refuses_a_line_that_never_ends) {
+  // One line of 'x' that goes on for a MiB, which a reader without the bound reads whole.
+  struct endless final : byte_source {
+    std::size_t served = 0;
+    std::ptrdiff_t read(char* buf, std::size_t size) override {
+      size = std::min(size, (std::size_t{1} << 20) - served);
+      std::memset(buf, 'x', size);
+      served += size;
+      return static_cast<std::ptrdiff_t>(size);
+    }
+  } in;
+  row_table table;
+  EXPECT_EQ(read_rows(in, table, 1000, '\0'), read_status::too_large);
+  EXPECT_LE(in.served, std::size_t{1} << 17);
 }
 
 TEST(read_rows, stops_at_the_limit_and_at_a_read_error) {

@@ -34,26 +34,27 @@ inline std::string record(unsigned type, unsigned address, const std::string& da
 }
 
 // A whole file, CR LF: data records of `sizes` bytes (the 16 of data32 over and over), one
-// after the other from address 0 on, and the end-of-file record. No line of it warns.
-inline std::string hex_file(const std::vector<std::size_t>& sizes) {
+// after the other from address 0 on, and the end-of-file record. No line of it warns, unless
+// `at_zero` puts every record at address 0.
+inline std::string hex_file(const std::vector<std::size_t>& sizes, bool at_zero = false) {
   std::string text;
   unsigned address = 0;
   for (const std::size_t size : sizes) {
     std::string data;
     while (data.size() < 2 * size) data += data32;
     text += record(0, address, data.substr(0, 2 * size)) + "\r\n";
-    address += static_cast<unsigned>(size);
+    address += at_zero ? 0 : static_cast<unsigned>(size);
   }
   return text + end_record + "\r\n";
 }
 
 // The largest input: 1985 records whose body is exactly the largest a file holds (65517 bytes);
 // `over`, 1986 records and one byte more.
-inline std::string largest_input(bool over = false) {
+inline std::string largest_input(bool over = false, bool at_zero = false) {
   std::vector<std::size_t> sizes(1984, 16);
   sizes.push_back(over ? 17 : 18);
   if (over) sizes.push_back(1);
-  return hex_file(sizes);
+  return hex_file(sizes, at_zero);
 }
 
 }  // namespace tarnwick::testing
