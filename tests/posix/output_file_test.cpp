@@ -141,8 +141,9 @@ TEST(replace_file, writes_whole_keeping_the_mode_whichever_descriptor_is_0) {
                 .no_exchange = c.no_exchange,
                 .opens_before_zero = zero_after};
       free_zero_when_due();
-      bool held = false;
-      after_write = [&] { held = signals_held(); };
+      static bool held = false;
+      held = false;
+      after_write = [] { held = signals_held(); };
       sigset_t mask_before, mask_after;
       sigprocmask(SIG_BLOCK, nullptr, &mask_before);
 
