@@ -420,6 +420,47 @@ TEST_P(stopping_signal, stops_with_modes_restored_then_sigcont_makes_the_wait_go
 INSTANTIATE_TEST_SUITE_P(signals, stopping_signal, ::testing::ValuesIn(stopping_signals),
                          signal_name);
 
+// Run in place of the program: the program as a shell's job in the background, ignoring the
+// terminal's stops where `stops_ignored` says so; once it stops, brought to the foreground as
+// `fg` does. Exit status 0 when the job exited 0.
+bool stops_ignored = false;
+int run_in_background() {
+  const pid_t job = fork();
+  if (job == 0) {
+    setpgid(0, 0);
+    if (stops_ignored) {
+      (void)signal(SIGTTOU, SIG_IGN);
+      (void)signal(SIGTTIN, SIG_IGN);
+    }
+    _exit(execl(TARNWICK_EXE, TARNWICK_EXE, nullptr));
+  }
+  setpgid(job, job);
+  int status = 0;
+  waitpid(job, &status, WUNTRACED);
+  if (WIFSTOPPED(status) && tcsetpgrp(STDIN_FILENO, job) == 0 && kill(-job, SIGCONT) == 0) {
+    waitpid(job, &status, 0);
+  }
+  return exited_zero(status) ? 0 : 1;
+}
+
+// In the background the program changes no modes: where nothing stops it, it ends at once;
+// stopped, it waits once in the foreground for exactly one key.
+TEST(key_wait, in_background_changes_no_modes_and_after_fg_takes_one_key) {
+  for (const bool ignoring : {true, false}) {
+    stops_ignored = ignoring;
+    on_terminal shell({}, run_in_background);
+    ASSERT_TRUE(shell.started());
+    if (!ignoring) {
+      ASSERT_TRUE(wait_until_raw(shell.terminal())) << "the program never waited";
+      ASSERT_TRUE(shell.type("kz"));
+    }
+    const std::optional<int> status = shell.reap();
+    EXPECT_TRUE(status.has_value() && exited_zero(*status)) << "stops ignored " << ignoring;
+    EXPECT_TRUE(same_modes(modes_of(shell.terminal()), shell.initial_modes())) << ignoring;
+    EXPECT_EQ(shell.unread_input(), ignoring ? "" : "z");
+  }
+}
+
 // The handler of every signal.
 struct handlers {
   void (*of[NSIG])(int);

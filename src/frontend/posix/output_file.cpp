@@ -38,6 +38,10 @@ constexpr int folder_access = O_RDONLY;
 // As many links as Linux follows in one path before it calls it a loop.
 constexpr int max_links = 40;
 
+// Attempts at the output before its name is taken to be changing for good: sixteen
+// conversions of one file at once need at most about as many.
+constexpr int max_attempts = 100;
+
 using outcome = std::optional<failure>;
 
 // The failure errno names; read at once, before another call can change it.
@@ -278,8 +282,30 @@ bool append_only(int folder) {
 #endif
 }
 
-bool same_entry(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// True when `a` and `b` are one file. The type is a second guard: where a file could not be
+// held open, its number, once free, is given at once to whatever is made next.
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino &&
+         (a.st_mode & S_IFMT) == (b.st_mode & S_IFMT);
+}
+
+// What the output name held when it was checked, held open from then until it is replaced,
+// where the system can: a number still in use passes to nothing made meanwhile, so that device
+// and number name this one file.
+struct checked_file {
+  unique_fd held;
+  struct stat st {};
+};
+
+// Looks at what `name` in `folder` holds, itself and not what a link leads to.
+outcome look_at(int folder, const std::string& name, checked_file& out) {
+#if defined(O_PATH)
+  out.held = unique_fd(::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (out.held.get() < 0 || ::fstat(out.held.get(), &out.st) != 0) return system_error();
+#else
+  if (::fstatat(folder, name.c_str(), &out.st, AT_SYMLINK_NOFOLLOW) != 0) return system_error();
+#endif
+  return {};
 }
 
 // Checks `old`, what `name` in `folder` held when looked at, as a file to replace: a regular
@@ -299,38 +325,93 @@ outcome may_replace(int folder, const char* name, const struct stat& old, file_i
   return {};
 }
 
-// Gives the new file `fd` the owner and permission bits of `old` where that is a regular file.
-outcome take_mode(int fd, const struct stat& old) {
-  if (!S_ISREG(old.st_mode)) return {};
-  // Only root may give the file away; for others this fails harmlessly. It comes before the
-  // mode, since a change of owner clears set-id bits.
-  [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
-  if (::fchmod(fd, old.st_mode & 07777) != 0) return system_error();
-  return {};
-}
+// The new content in a temporary file of the output's folder, written once and kept from one
+// attempt to the next; removed when dropped, unless it took the output's place.
+class temporary_file {
+ public:
+  temporary_file() = default;
+  temporary_file(const temporary_file&) = delete;
+  temporary_file& operator=(const temporary_file&) = delete;
+  ~temporary_file() { drop(); }
+
+  // Makes this the flushed file to put in the place of `old`, the regular file or dangling
+  // link `name` in `folder`: the file already written where it is in that folder and `old` is
+  // a regular file, else a new one holding `data`. It has `old`'s owner and permission bits;
+  // in a dangling link's place, a new file's.
+  outcome prepare(int folder, const std::string& name, const struct stat& old,
+                  std::string_view data) {
+    if (!S_ISREG(old.st_mode) || !in(folder)) {
+      drop();
+      if (const auto error = create(folder, name, S_ISREG(old.st_mode) ? 0600 : 0666, data)) {
+        return error;
+      }
+    }
+    if (const auto error = take_mode(old)) return error;
+    if (::fsync(fd_.get()) != 0) return system_error();
+    return {};
+  }
+  // Its name; empty once that no longer holds it.
+  std::string& name() { return name_; }
+  // Closes it, reporting the error a late write failure may only show here.
+  bool close() { return fd_.close(); }
+
+ private:
+  // True when it was written in `folder` and still has its name.
+  bool in(int folder) const {
+    struct stat here {
+    }, there{};
+    return !name_.empty() && ::fstat(folder, &here) == 0 && ::fstat(folder_.get(), &there) == 0 &&
+           same_file(here, there);
+  }
+
+  // Writes `data` into a new file of mode `mode` (less the umask) in `folder`: private until
+  // it has the old file's bits.
+  outcome create(int folder, const std::string& base, mode_t mode, std::string_view data) {
+    if (append_only(folder)) return system_error(EPERM);
+    folder_ = unique_fd(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    if (folder_.get() < 0) return system_error();
+    fd_ = unique_fd(create_temporary(folder, base, mode, name_));
+    if (fd_.get() < 0) {
+      name_.clear();
+      return system_error();
+    }
+    if (!write_all(fd_.get(), data)) return system_error();
+    return {};
+  }
+
+  // Gives it the owner and permission bits of `old` where that is a regular file.
+  outcome take_mode(const struct stat& old) {
+    if (!S_ISREG(old.st_mode)) return {};
+    // Only root may give the file away; for others this fails harmlessly. It comes before the
+    // mode, since a change of owner clears set-id bits.
+    [[maybe_unused]] const int ignored = ::fchown(fd_.get(), old.st_uid, old.st_gid);
+    if (::fchmod(fd_.get(), old.st_mode & 07777) != 0) return system_error();
+    return {};
+  }
+
+  void drop() {
+    if (!name_.empty()) ::unlinkat(folder_.get(), name_.c_str(), 0);
+    name_.clear();
+    fd_ = unique_fd();
+  }
+
+  unique_fd folder_;
+  unique_fd fd_;
+  std::string name_;
+};
 
 // Puts the finished file `temp` in the place of `name`, only while that still holds `old`.
 // On Linux the two are swapped, and swapped back unless what came back is `old`, so that only
 // the checked file is replaced; it is then removed. Elsewhere, or where the file system cannot
-// swap, `name` is checked again just before the rename: a narrow window is left. On failure
+// swap, `name` is looked at again just before the rename: a narrow window is left. On failure
 // `temp` still names the temporary file, or is empty where that name no longer holds it.
 outcome swap_in(int folder, std::string& temp, const std::string& name, const struct stat& old) {
   struct stat back {};
-#if defined(O_PATH)
-  // Held open, so that its number cannot pass to something made in its place meanwhile, which
-  // the check after the swap would then take for it.
-  const unique_fd held(::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-  if (held.get() < 0) {
-    if (errno == ENOENT) return failure{failure::cause::output_changed};
-    return system_error();
-  }
-  if (::fstat(held.get(), &back) != 0) return system_error();
-  if (!same_entry(back, old)) return failure{failure::cause::output_changed};
-#endif
 #if defined(__linux__) && defined(RENAME_EXCHANGE)
   if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
-    if (::fstatat(folder, temp.c_str(), &back, AT_SYMLINK_NOFOLLOW) == 0 && same_entry(back, old)) {
+    if (::fstatat(folder, temp.c_str(), &back, AT_SYMLINK_NOFOLLOW) == 0 && same_file(back, old)) {
       if (::unlinkat(folder, temp.c_str(), 0) != 0) return system_error();
+      temp.clear();
       return {};
     }
     // Where even the swap back fails, what came back keeps the temporary name: it is not ours
@@ -340,76 +421,47 @@ outcome swap_in(int folder, std::string& temp, const std::string& name, const st
     }
     return failure{failure::cause::output_changed};
   }
+  if (errno == ENOENT) return failure{failure::cause::output_changed};
   if (errno != EINVAL && errno != ENOSYS) return system_error();
 #endif
-  if (::fstatat(folder, name.c_str(), &back, AT_SYMLINK_NOFOLLOW) != 0 || !same_entry(back, old)) {
+  if (::fstatat(folder, name.c_str(), &back, AT_SYMLINK_NOFOLLOW) != 0 || !same_file(back, old)) {
     return failure{failure::cause::output_changed};
   }
   if (::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) return system_error();
+  temp.clear();
   return {};
 }
 
-// Replaces `old`, the regular file or dangling link `name` in `folder`, through a temporary
-// file. Where another program puts a regular file at `name` meanwhile (another conversion of
-// the same input, say), that file is checked and the swap tried again against it, with the
-// file already written: redoing the writing would let every other conversion at once finish
-// first.
-outcome write_over(int folder, const std::string& name, struct stat old, std::string_view data,
-                   file_identity input) {
-  if (append_only(folder)) return system_error(EPERM);
-  std::string temp_name;
-  // Private until it has the old file's bits; in a dangling link's place, a new file's.
-  unique_fd temp(create_temporary(folder, name, S_ISREG(old.st_mode) ? 0600 : 0666, temp_name));
-  if (temp.get() < 0) return system_error();
-  outcome error;
-  if (!write_all(temp.get(), data)) error = system_error();
-  if (!error) error = take_mode(temp.get(), old);
-  if (!error && ::fsync(temp.get()) != 0) error = system_error();
-  for (int attempt = 0; !error; ++attempt) {
-    error = swap_in(folder, temp_name, name, old);
-    if (error != failure{failure::cause::output_changed} || temp_name.empty() || attempt == 100) {
-      break;
-    }
-    if (::fstatat(folder, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(old.st_mode)) {
-      break;  // gone, or a link: found again from the start
-    }
-    error = may_replace(folder, name.c_str(), old, input);
-    if (!error) error = take_mode(temp.get(), old);
-    if (!error && ::fsync(temp.get()) != 0) error = system_error();
-  }
-  if (!temp.close() && !error) error = system_error();
-  if (error) {
-    if (!temp_name.empty()) ::unlinkat(folder, temp_name.c_str(), 0);
-    return error;
-  }
-  return flush_folder(folder);
-}
-
-// One attempt at replace_file.
-outcome replace_once(const std::string& path, std::string_view data, file_identity input) {
+// One attempt at replace_file, with `temp` the file already written, if any.
+outcome replace_once(const std::string& path, std::string_view data, file_identity input,
+                     temporary_file& temp) {
   place target;
   if (const auto error = find_target(path, target)) return error;
   const int folder = target.folder.get();
-
-  const signal_hold hold;
-  struct stat old {};
-  if (::fstatat(folder, target.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno != ENOENT) return system_error();
+  checked_file old;
+  if (const auto error = look_at(folder, target.name, old)) {
+    if (*error != failure{failure::cause::system, ENOENT}) return error;
     return write_new(folder, target.name, data);
   }
-  if (const auto error = may_replace(folder, target.name.c_str(), old, input)) return error;
-  return write_over(folder, target.name, old, data, input);
+  if (const auto error = may_replace(folder, target.name.c_str(), old.st, input)) return error;
+  if (const auto error = temp.prepare(folder, target.name, old.st, data)) return error;
+  if (const auto error = swap_in(folder, temp.name(), target.name, old.st)) return error;
+  if (!temp.close()) return system_error();
+  return flush_folder(folder);
 }
 
 }  // namespace
 
 std::optional<failure> replace_file(const std::string& path, std::string_view data,
                                     file_identity input) {
+  const signal_hold hold;
+  temporary_file temp;
   // What another program made or put at the output name meanwhile (another conversion of the
-  // same file, say) is found, checked and replaced like any output on the next attempt.
+  // same file, say) is found, checked and replaced like any output on the next attempt, by the
+  // file already written: writing it again would let every other conversion finish first.
   outcome error;
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    error = replace_once(path, data, input);
+  for (int attempt = 0; attempt < max_attempts; ++attempt) {
+    error = replace_once(path, data, input, temp);
     if (error != failure{failure::cause::system, EEXIST} &&
         error != failure{failure::cause::output_changed}) {
       break;

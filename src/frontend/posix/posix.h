@@ -41,7 +41,9 @@ int poll_input(int fd, int ms);
 // buffering, no signal keys. An escape sequence counts as one key and is consumed whole; a
 // second key typed stays unread. Returns at once when there is no controlling terminal. The
 // terminal's modes are restored afterwards, and before any signal ends or stops the process;
-// after a stop, SIGCONT makes the terminal raw again and the wait goes on.
+// after a stop, SIGCONT makes the terminal raw again and the wait goes on. A job in the
+// background changes no modes: it waits, stopped, until it is in the foreground, or returns at
+// once where nothing would stop it.
 void wait_for_key();
 
 // Follows one key as a terminal sends it: a character (UTF-8), a lone Esc, an escape sequence

@@ -28,10 +28,27 @@ termios raw_modes{};
 struct sigaction passing_on {};
 struct sigaction continuing {};
 
-// Sets `modes` on the terminal while this process's group owns it: a job in the background
-// must not change the modes of the one in the foreground.
-void set_modes_in_foreground(const termios& modes) {
-  if (tcgetpgrp(raw_fd) == getpgrp()) tcsetattr(raw_fd, TCSANOW, &modes);
+// True when the terminal holds the raw modes this wait sets, in the words it changes.
+bool holds_raw_modes(const termios& now) {
+  return now.c_iflag == raw_modes.c_iflag && now.c_lflag == raw_modes.c_lflag &&
+         now.c_cc[VMIN] == raw_modes.c_cc[VMIN] && now.c_cc[VTIME] == raw_modes.c_cc[VTIME];
+}
+
+// Makes the terminal raw while this process's group owns it: a job in the background must not
+// change the modes of the one in the foreground.
+void make_raw_in_foreground() {
+  if (tcgetpgrp(raw_fd) == getpgrp()) tcsetattr(raw_fd, TCSANOW, &raw_modes);
+}
+
+// Puts the saved modes back where the terminal still holds the raw ones this wait set, in the
+// foreground or not: any other modes (a shell's, another job's, the saved ones) are none of
+// this process's doing. Every signal is blocked meanwhile, which also lets a job in the
+// background undo its own change instead of being stopped.
+void restore_modes() {
+  termios now{};
+  if (tcgetattr(raw_fd, &now) == 0 && holds_raw_modes(now)) {
+    tcsetattr(raw_fd, TCSANOW, &saved_modes);
+  }
 }
 
 // Restores the terminal, then lets `sig` do what it would have done unhandled: end the process,
@@ -39,7 +56,7 @@ void set_modes_in_foreground(const termios& modes) {
 // still here after that waits on, raw again, with the handler back.
 void pass_on(int sig) {
   const int saved_errno = errno;
-  set_modes_in_foreground(saved_modes);
+  restore_modes();
   struct sigaction by_default {};
   by_default.sa_handler = SIG_DFL;
   sigemptyset(&by_default.sa_mask);
@@ -52,14 +69,14 @@ void pass_on(int sig) {
   sigprocmask(SIG_UNBLOCK, &only_this, nullptr);
   sigprocmask(SIG_BLOCK, &only_this, nullptr);
   sigaction(sig, &passing_on, nullptr);
-  set_modes_in_foreground(raw_modes);
+  make_raw_in_foreground();
   errno = saved_errno;
 }
 
 // On SIGCONT: the shell that stopped the process may have put its own modes back.
 void raw_again(int) {
   const int saved_errno = errno;
-  set_modes_in_foreground(raw_modes);
+  make_raw_in_foreground();
   errno = saved_errno;
 }
 
@@ -104,11 +121,33 @@ void leave_raw_mode(const saved_actions& previous) {
   sigset_t all, old_mask;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &old_mask);
-  set_modes_in_foreground(saved_modes);
+  restore_modes();
   for (int sig = 1; sig < NSIG; ++sig) {
     if (sigismember(&previous.replaced, sig) == 1) sigaction(sig, &previous.of[sig], nullptr);
   }
   pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
+}
+
+// True when a change of modes made from the background stops the process instead of being
+// made: SIGTTOU is neither ignored nor blocked.
+bool stopped_in_background() {
+  struct sigaction action {};
+  sigset_t mask;
+  return sigaction(SIGTTOU, nullptr, &action) == 0 && action.sa_handler != SIG_IGN &&
+         pthread_sigmask(SIG_BLOCK, nullptr, &mask) == 0 && sigismember(&mask, SIGTTOU) == 0;
+}
+
+// Makes `fd` raw once this process is in the terminal's foreground. A job in the background
+// that the system stops asks all the same: it is stopped (SIGTTOU) until a shell brings it to
+// the foreground, and the interrupted call is made again. False where the terminal stays as it
+// is: a job in the background that nothing stops, or that no shell could continue (EIO), has
+// no key to read.
+bool make_raw(int fd) {
+  for (;;) {
+    if (tcgetpgrp(fd) != getpgrp() && !stopped_in_background()) return false;
+    if (tcsetattr(fd, TCSANOW, &raw_modes) == 0) return true;
+    if (errno != EINTR) return false;
+  }
 }
 
 // Reads one byte into `c`, blocking; false at end of input or on an error.
@@ -217,7 +256,7 @@ void wait_for_key() {
   install_handlers(previous);
 
   // TCSANOW rather than TCSAFLUSH: a key typed ahead of the prompt must still count.
-  if (tcsetattr(fd, TCSANOW, &raw_modes) == 0) read_one_key(fd);
+  if (make_raw(fd)) read_one_key(fd);
 
   leave_raw_mode(previous);
   close(fd);
