@@ -79,6 +79,10 @@ std::string overwrite_message(std::string_view name) {
   return converting_error(name, "output would overwrite the input");
 }
 
+std::string not_intel_hex_message(std::string_view name) {
+  return converting_error(name, "not Intel HEX");
+}
+
 std::string out_of_memory_message(std::string_view name) {
   return converting_error(name, "out of memory");
 }
@@ -103,6 +107,9 @@ std::string_view own_reason(failure::cause why) {
       return "larger than a .86p file can hold";
     case failure::cause::out_of_memory:
       return "not enough memory";
+    case failure::cause::not_intel_hex:
+      return "no line is an Intel HEX record; assemble the source to Intel HEX first (pasmo "
+             "--hex prog.asm prog.hex) and convert the .hex file";
     case failure::cause::system:
       break;
   }

@@ -43,6 +43,9 @@ TEST(run, golden_file_of_two_records) {
 
 TEST(run, outcomes) {
   const std::string refusal = ": output would overwrite the input!";
+  const std::string no_record =
+      ": no line is an Intel HEX record; assemble the source to Intel HEX first (pasmo --hex "
+      "prog.asm prog.hex) and convert the .hex file";
   lines closing = converted("t.hex", "t.86p");
   closing.insert(closing.end(), {"\nPress any key to close this window.", "<key>"});
   struct {
@@ -145,13 +148,44 @@ TEST(run, outcomes) {
                "the data after it belongs there, not at the addresses its records name, and no "
                "TI-86 program runs there"}),
        {{"w.86p", 93}}},
-      {"a file that is no Intel HEX warns before an error",
+      // Text without one record: a source or a binary named by mistake is refused.
+      {"assembly source, the output there kept",
        {"t.asm"},
-       {{"t.asm", "\tld a,1\n"}},
-       [](fake_system& s) { s.write_fails = true; },
-       warned("t.asm", "t.86p", {frontend::not_intel_hex_warning("t.asm")}, "Error writing t.86p!"),
+       {{"t.asm", "\tld a,1\n; :01 is no record\n"}, {"t.86p", "old"}},
+       nullptr,
+       converted("t.asm", "t.86p", "Error converting t.asm: not Intel HEX!"),
        {},
-       {"tarnwick: t.86p: error 28"}},
+       {"tarnwick: t.asm" + no_record}},
+      {"binary, no output made",
+       {"t.bin"},
+       {{"t.bin", std::string("\x7f"
+                              "ELF\x02\x01\x01\0\xff\xd6",
+                              10)}},
+       nullptr,
+       converted("t.bin", "t.86p", "Error converting t.bin: not Intel HEX!"),
+       {},
+       {"tarnwick: t.bin" + no_record}},
+      // No line at all is an empty program, which replaces the output there.
+      {"empty file",
+       {"t.hex"},
+       {{"t.hex", ""}, {"t.86p", "old"}},
+       nullptr,
+       warned("t.hex", "t.86p", {frontend::not_intel_hex_warning("t.hex")}),
+       {{"t.86p", 84}}},
+      {"blank lines only",
+       {"t.hex"},
+       {{"t.hex", "\r\n\n\r\n"}},
+       nullptr,
+       warned("t.hex", "t.86p", {frontend::not_intel_hex_warning("t.hex")}),
+       {{"t.86p", 84}}},
+      {"records after other text",
+       {"t.hex"},
+       {{"t.hex", "; t.asm\r\n" + t_hex}, {"t.86p", "old"}},
+       nullptr,
+       warned("t.hex", "t.86p",
+              {"Warning: t.hex line 1: not an Intel HEX record; its characters after the ninth "
+               "go into the program"}),
+       {{"t.86p", 90}}},
       {"program too large",
        {"big.hex"},
        {{"big.hex", largest_input(true)}, {"big.86p", "old"}},
