@@ -135,19 +135,34 @@ TEST(run, outcomes) {
       {"warnings in the order of their lines, then the outcome",
        {"w.hex"},
        {{"w.hex", ":03000000010203F8\r\nnop\r\nnop\r\n:01001000559A\r\n:020000040001F9\r\n" +
-                      end_record + "\r\n"}},
+                      end_record + "\r\n" + end_record + "\r\n"}},
        nullptr,
        warned("w.hex", "w.86p",
-              {"Warning: w.hex line 1: a record whose checksum is wrong; its data may be damaged",
+              {"Warning: w.hex line 1: a record whose checksum is wrong; its data may be damaged. "
+               "The line was changed or damaged after the assembler wrote it: assemble again.",
                "Warning: w.hex line 2: not an Intel HEX record; its characters after the ninth go "
-               "into the program (2 lines in all)",
+               "into the program (2 lines in all). Delete such lines, or make the HEX file again.",
                "Warning: w.hex line 4: data at address 0010 does not follow on from the data "
                "before it, which ends at 0003; the program is put together without the gap, so "
-               "the bytes from here on are not where the assembler put them",
+               "the bytes from here on are not where the assembler put them. Give the program "
+               "one origin, or fill the gap when making the HEX file.",
                "Warning: w.hex line 5: an extended address record sets the base address 10000; "
                "the data after it belongs there, not at the addresses its records name, and no "
-               "TI-86 program runs there"}),
+               "TI-86 program runs there. Assemble for the TI-86's memory (org 0D748h).",
+               "Warning: w.hex line 7: a record after the end-of-file record; it still goes into "
+               "the program. The file may be two files joined: make it again from one program."}),
        {{"w.86p", 93}}},
+      {"two warnings of one line, in the order of their kinds",
+       {"w.hex"},
+       {{"w.hex", ":01000000ZZ\r\n"}},
+       nullptr,
+       warned("w.hex", "w.86p",
+              {"Warning: w.hex line 1: a record whose characters are not all hex digits, or not "
+               "as many as its byte count gives; what it puts in the program is not its data. "
+               "The line was changed or damaged after the assembler wrote it: assemble again.",
+               "Warning: w.hex line 1: no end-of-file record: the file may be cut short. "
+               "Assemble or copy it again, whole."}),
+       {{"w.86p", 84}}},
       // Text without one record: a source or a binary named by mistake is refused.
       {"assembly source, the output there kept",
        {"t.asm"},
@@ -184,7 +199,7 @@ TEST(run, outcomes) {
        nullptr,
        warned("t.hex", "t.86p",
               {"Warning: t.hex line 1: not an Intel HEX record; its characters after the ninth "
-               "go into the program"}),
+               "go into the program. Delete such lines, or make the HEX file again."}),
        {{"t.86p", 90}}},
       {"program too large",
        {"big.hex"},
