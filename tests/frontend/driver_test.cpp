@@ -46,6 +46,10 @@ TEST(run, outcomes) {
   const std::string no_record =
       ": no line is an Intel HEX record; assemble the source to Intel HEX first (pasmo --hex "
       "prog.asm prog.hex) and convert the .hex file";
+  const auto not_hex = [](const std::string& in) {
+    return converted(in, "t.86p", "Error converting " + in + ": not Intel HEX!");
+  };
+  const lines empty = warned("t.hex", "t.86p", {frontend::not_intel_hex_warning("t.hex")});
   lines closing = converted("t.hex", "t.86p");
   closing.insert(closing.end(), {"\nPress any key to close this window.", "<key>"});
   struct {
@@ -163,36 +167,24 @@ TEST(run, outcomes) {
                "Warning: w.hex line 1: no end-of-file record: the file may be cut short. "
                "Assemble or copy it again, whole."}),
        {{"w.86p", 84}}},
-      // Text without one record: a source or a binary named by mistake is refused.
-      {"assembly source, the output there kept",
+      // Text without one record, a source or a binary named by mistake, is refused; no line
+      // at all is an empty program.
+      {"assembly source, the output kept",
        {"t.asm"},
        {{"t.asm", "\tld a,1\n; :01 is no record\n"}, {"t.86p", "old"}},
        nullptr,
-       converted("t.asm", "t.86p", "Error converting t.asm: not Intel HEX!"),
+       not_hex("t.asm"),
        {},
        {"tarnwick: t.asm" + no_record}},
       {"binary, no output made",
        {"t.bin"},
-       {{"t.bin", std::string("\x7f"
-                              "ELF\x02\x01\x01\0\xff\xd6",
-                              10)}},
+       {{"t.bin", "\177ELF\1\1\326"}},
        nullptr,
-       converted("t.bin", "t.86p", "Error converting t.bin: not Intel HEX!"),
+       not_hex("t.bin"),
        {},
        {"tarnwick: t.bin" + no_record}},
-      // No line at all is an empty program, which replaces the output there.
-      {"empty file",
-       {"t.hex"},
-       {{"t.hex", ""}, {"t.86p", "old"}},
-       nullptr,
-       warned("t.hex", "t.86p", {frontend::not_intel_hex_warning("t.hex")}),
-       {{"t.86p", 84}}},
-      {"blank lines only",
-       {"t.hex"},
-       {{"t.hex", "\r\n\n\r\n"}},
-       nullptr,
-       warned("t.hex", "t.86p", {frontend::not_intel_hex_warning("t.hex")}),
-       {{"t.86p", 84}}},
+      {"empty file", {"t.hex"}, {{"t.hex", ""}, {"t.86p", "old"}}, nullptr, empty, {{"t.86p", 84}}},
+      {"blank lines only", {"t.hex"}, {{"t.hex", "\r\n\n\r\n"}}, nullptr, empty, {{"t.86p", 84}}},
       {"records after other text",
        {"t.hex"},
        {{"t.hex", "; t.asm\r\n" + t_hex}, {"t.86p", "old"}},
