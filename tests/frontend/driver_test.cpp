@@ -139,7 +139,7 @@ TEST(run, outcomes) {
       {"warnings in the order of their lines, then the outcome",
        {"w.hex"},
        {{"w.hex", ":03000000010203F8\r\nnop\r\nnop\r\n:01001000559A\r\n:020000040001F9\r\n" +
-                      end_record + "\r\n" + end_record + "\r\n"}},
+                      end_record + "\r\n"}},
        nullptr,
        warned("w.hex", "w.86p",
               {"Warning: w.hex line 1: a record whose checksum is wrong; its data may be damaged. "
@@ -152,9 +152,7 @@ TEST(run, outcomes) {
                "one origin, or fill the gap when making the HEX file.",
                "Warning: w.hex line 5: an extended address record sets the base address 10000; "
                "the data after it belongs there, not at the addresses its records name, and no "
-               "TI-86 program runs there. Assemble for the TI-86's memory (org 0D748h).",
-               "Warning: w.hex line 7: a record after the end-of-file record; it still goes into "
-               "the program. The file may be two files joined: make it again from one program."}),
+               "TI-86 program runs there. Assemble for the TI-86's memory (org 0D748h)."}),
        {{"w.86p", 93}}},
       {"two warnings of one line, in the order of their kinds",
        {"w.hex"},
@@ -187,11 +185,13 @@ TEST(run, outcomes) {
       {"blank lines only", {"t.hex"}, {{"t.hex", "\r\n\n\r\n"}}, nullptr, empty, {{"t.86p", 84}}},
       {"records after other text",
        {"t.hex"},
-       {{"t.hex", "; t.asm\r\n" + t_hex}, {"t.86p", "old"}},
+       {{"t.hex", "; t.asm\r\n" + t_hex + end_record + "\r\n"}, {"t.86p", "old"}},
        nullptr,
        warned("t.hex", "t.86p",
               {"Warning: t.hex line 1: not an Intel HEX record; its characters after the ninth "
-               "go into the program. Delete such lines, or make the HEX file again."}),
+               "go into the program. Delete such lines, or make the HEX file again.",
+               "Warning: t.hex line 4: a record after the end-of-file record; it still goes into "
+               "the program. The file may be two files joined: make it again from one program."}),
        {{"t.86p", 90}}},
       {"program too large",
        {"big.hex"},
