@@ -59,8 +59,9 @@ bool text_without_records(std::string_view text) {
   for (std::size_t start = 0; start < text.size();) {
     const std::size_t end = std::min(text.find('\n', start), text.size());
     if (text[start] == ':') return false;
-    // A CR before the LF is part of the line end.
-    any_text = any_text || end - start > (end < text.size() && text[end - 1] == '\r' ? 1 : 0);
+    std::size_t length = end - start;
+    if (length > 0 && end < text.size() && text[end - 1] == '\r') --length;  // CR LF ends it
+    any_text = any_text || length > 0;
     start = end + 1;
   }
   return any_text;
