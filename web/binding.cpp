@@ -31,6 +31,7 @@ struct page_result {
   std::string calculator_name;
   std::string image;
   std::string message;
+  std::string reason;  // the program's words for why, where it is one of its own refusals
   std::string warning;
 };
 page_result last;
@@ -60,6 +61,7 @@ EMSCRIPTEN_KEEPALIVE int tarnwick_convert(const char* name, const char* data, st
   // the input: the program's rule for that, with its message.
   if (frontend::same_name_apart_from_case(name, last.output_name)) {
     last.message = frontend::overwrite_message(name_mark);
+    last.reason = frontend::own_reason(frontend::failure::cause::same_file);
     return 0;
   }
   const std::tm local =
@@ -71,6 +73,13 @@ EMSCRIPTEN_KEEPALIVE int tarnwick_convert(const char* name, const char* data, st
   last.image = std::move(result.image);
   if (result.status != tarnwick::hexreader::read_status::ok) {
     last.message = frontend::failure_message(result.status, name_mark);
+    // Memory never fails a read: the one refusal here is the size.
+    last.reason = frontend::own_reason(frontend::failure::cause::too_large);
+    return 0;
+  }
+  if (result.not_intel_hex) {
+    last.message = frontend::not_intel_hex_message(name_mark);
+    last.reason = frontend::own_reason(frontend::failure::cause::not_intel_hex);
     return 0;
   }
   for (const std::string& line : frontend::warning_lines(result.faults, name_mark)) {
@@ -108,6 +117,11 @@ EMSCRIPTEN_KEEPALIVE const char* tarnwick_calculator_name() {
 // The message refusing the last file, UTF-8; empty when it was converted.
 EMSCRIPTEN_KEEPALIVE const char* tarnwick_message() {
   return last.message.c_str();
+}
+
+// Why the last file was refused, UTF-8; empty when it was converted or the reason is unknown.
+EMSCRIPTEN_KEEPALIVE const char* tarnwick_reason() {
+  return last.reason.c_str();
 }
 
 // The warnings for the last file, one a line, as the program shows them; empty when none.

@@ -46,6 +46,7 @@ function result(module) {
     outputName: text(module._tarnwick_output_name()),
     calculatorName: text(module._tarnwick_calculator_name()),
     message: text(module._tarnwick_message()),
+    reason: text(module._tarnwick_reason()),
     warning: text(module._tarnwick_warning()),
     bytes: module.HEAPU8.slice(image, image + module._tarnwick_image_size()),
     programLength: module._tarnwick_program_length(),
@@ -82,6 +83,10 @@ function show(item, name, r, mark) {
   if (r.message) {
     item.classList.add('refused');
     item.append(element('p', 'message', ...withName(r.message, r.shownName, mark)));
+    // The program's words for why, which it writes on the error stream, capitalized here.
+    if (r.reason) {
+      item.append(element('p', 'reason', `${r.reason[0].toUpperCase()}${r.reason.slice(1)}.`));
+    }
     return 'refused';
   }
   item.append(element('p', 'output', isolated(r.outputName), `, ${r.bytes.length} bytes`),

@@ -12,7 +12,8 @@ namespace tarnwick::frontend {
 // The complete bytes of a program file, or why there are none.
 struct conversion {
   hexreader::read_status status = hexreader::read_status::ok;
-  std::string image;              // empty unless status is ok
+  bool not_intel_hex = false;     // text without one record line, refused: no image
+  std::string image;              // empty unless status is ok and the text is Intel HEX
   hexreader::file_faults faults;  // what the lines hold that will not make the program they claim
 };
 

@@ -53,6 +53,11 @@ void convert_file(const std::string& name, const std::string& shown, system& sys
                 : failure{failure::cause::too_large});
     return;
   }
+  if (result.not_intel_hex) {
+    sys.write_line(not_intel_hex_message(shown));
+    explain(sys, shown, {failure::cause::not_intel_hex});
+    return;
+  }
   // Only a file read to its end has faults worth telling: the others make no program.
   for (const std::string& line : warning_lines(result.faults, shown)) sys.write_line(line);
   if (const auto error = sys.replace_file(output_name, result.image, input)) {

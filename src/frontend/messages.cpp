@@ -79,6 +79,10 @@ std::string overwrite_message(std::string_view name) {
   return converting_error(name, "output would overwrite the input");
 }
 
+std::string not_intel_hex_message(std::string_view name) {
+  return converting_error(name, "not Intel HEX");
+}
+
 std::string out_of_memory_message(std::string_view name) {
   return converting_error(name, "out of memory");
 }
@@ -103,6 +107,9 @@ std::string_view own_reason(failure::cause why) {
       return "larger than a .86p file can hold";
     case failure::cause::out_of_memory:
       return "not enough memory";
+    case failure::cause::not_intel_hex:
+      return "no line is an Intel HEX record; assemble the source to Intel HEX first (pasmo "
+             "--hex prog.asm prog.hex) and convert the .hex file";
     case failure::cause::system:
       break;
   }
@@ -112,7 +119,8 @@ std::string_view own_reason(failure::cause why) {
 std::string not_intel_hex_warning(std::string_view name) {
   return concat("Warning: ", name,
                 " does not look like Intel HEX: no line starts with ':'. Running the program "
-                "made from it may crash the calculator.");
+                "made from it may crash the calculator. Assemble again, and name the .hex file "
+                "the assembler wrote.");
 }
 
 namespace {
@@ -163,6 +171,27 @@ void append_fault_text(std::string& out, hexreader::fault f, const hexreader::fa
   }
 }
 
+// What to do about a line of kind `f`: a sentence that ends its warning.
+std::string_view next_step(hexreader::fault f) {
+  using hexreader::fault;
+  switch (f) {
+    case fault::not_record:
+      return "Delete such lines, or make the HEX file again.";
+    case fault::malformed:
+    case fault::bad_checksum:
+      return "The line was changed or damaged after the assembler wrote it: assemble again.";
+    case fault::address_gap:
+      return "Give the program one origin, or fill the gap when making the HEX file.";
+    case fault::high_base:
+      return "Assemble for the TI-86's memory (org 0D748h).";
+    case fault::after_end:
+      return "The file may be two files joined: make it again from one program.";
+    case fault::no_end:
+      return "Assemble or copy it again, whole.";
+  }
+  return {};
+}
+
 }  // namespace
 
 std::vector<std::string> warning_lines(const hexreader::file_faults& faults,
@@ -194,6 +223,8 @@ std::vector<std::string> warning_lines(const hexreader::file_faults& faults,
       line += std::to_string(k.lines);
       line += " lines in all)";
     }
+    line += ". ";
+    line += next_step(static_cast<hexreader::fault>(next));
     lines.push_back(std::move(line));
   }
 }

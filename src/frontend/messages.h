@@ -35,6 +35,9 @@ std::string failure_message(hexreader::read_status status, std::string_view name
 // The message refusing to convert `name` because its output would be the input file itself.
 std::string overwrite_message(std::string_view name);
 
+// The message refusing to convert `name`, text in which no line is an Intel HEX record.
+std::string not_intel_hex_message(std::string_view name);
+
 // The message for a conversion of `name` that ran out of memory.
 std::string out_of_memory_message(std::string_view name);
 
@@ -49,7 +52,7 @@ std::string_view own_reason(failure::cause why);
 // The last line where the program's window closes as it ends, before a key is waited for.
 inline constexpr std::string_view close_window_line = "Press any key to close this window.";
 
-// The warning for a file `name` in which no line starts with ':'.
+// The warning for a file `name` with no line but blank ones, which gives an empty program.
 std::string not_intel_hex_warning(std::string_view name);
 
 // The warnings for the file `name` with `faults`, one line per kind, in the order of their

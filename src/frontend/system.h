@@ -25,6 +25,7 @@ struct failure {
     output_changed,         // something else took the output's place while it was written
     too_large,              // the program passes the largest size the file format holds
     out_of_memory,          // the conversion could not get the memory it needs
+    not_intel_hex,          // text in which no line is a record: a source or a binary
   };
   cause why = cause::system;
   int code = 0;

@@ -43,6 +43,13 @@ TEST(run, golden_file_of_two_records) {
 
 TEST(run, outcomes) {
   const std::string refusal = ": output would overwrite the input!";
+  const std::string no_record =
+      ": no line is an Intel HEX record; assemble the source to Intel HEX first (pasmo --hex "
+      "prog.asm prog.hex) and convert the .hex file";
+  const auto not_hex = [](const std::string& in) {
+    return converted(in, "t.86p", "Error converting " + in + ": not Intel HEX!");
+  };
+  const lines empty = warned("t.hex", "t.86p", {frontend::not_intel_hex_warning("t.hex")});
   lines closing = converted("t.hex", "t.86p");
   closing.insert(closing.end(), {"\nPress any key to close this window.", "<key>"});
   struct {
@@ -135,23 +142,57 @@ TEST(run, outcomes) {
                       end_record + "\r\n"}},
        nullptr,
        warned("w.hex", "w.86p",
-              {"Warning: w.hex line 1: a record whose checksum is wrong; its data may be damaged",
+              {"Warning: w.hex line 1: a record whose checksum is wrong; its data may be damaged. "
+               "The line was changed or damaged after the assembler wrote it: assemble again.",
                "Warning: w.hex line 2: not an Intel HEX record; its characters after the ninth go "
-               "into the program (2 lines in all)",
+               "into the program (2 lines in all). Delete such lines, or make the HEX file again.",
                "Warning: w.hex line 4: data at address 0010 does not follow on from the data "
                "before it, which ends at 0003; the program is put together without the gap, so "
-               "the bytes from here on are not where the assembler put them",
+               "the bytes from here on are not where the assembler put them. Give the program "
+               "one origin, or fill the gap when making the HEX file.",
                "Warning: w.hex line 5: an extended address record sets the base address 10000; "
                "the data after it belongs there, not at the addresses its records name, and no "
-               "TI-86 program runs there"}),
+               "TI-86 program runs there. Assemble for the TI-86's memory (org 0D748h)."}),
        {{"w.86p", 93}}},
-      {"a file that is no Intel HEX warns before an error",
+      {"two warnings of one line, in the order of their kinds",
+       {"w.hex"},
+       {{"w.hex", ":01000000ZZ\r\n"}},
+       nullptr,
+       warned("w.hex", "w.86p",
+              {"Warning: w.hex line 1: a record whose characters are not all hex digits, or not "
+               "as many as its byte count gives; what it puts in the program is not its data. "
+               "The line was changed or damaged after the assembler wrote it: assemble again.",
+               "Warning: w.hex line 1: no end-of-file record: the file may be cut short. "
+               "Assemble or copy it again, whole."}),
+       {{"w.86p", 84}}},
+      // Text without one record, a source or a binary named by mistake, is refused; no line
+      // at all is an empty program.
+      {"assembly source, the output kept",
        {"t.asm"},
-       {{"t.asm", "\tld a,1\n"}},
-       [](fake_system& s) { s.write_fails = true; },
-       warned("t.asm", "t.86p", {frontend::not_intel_hex_warning("t.asm")}, "Error writing t.86p!"),
+       {{"t.asm", "\tld a,1\n; :01 is no record\n"}, {"t.86p", "old"}},
+       nullptr,
+       not_hex("t.asm"),
        {},
-       {"tarnwick: t.86p: error 28"}},
+       {"tarnwick: t.asm" + no_record}},
+      {"binary, no output made",
+       {"t.bin"},
+       {{"t.bin", "\177ELF\1\1\326"}},
+       nullptr,
+       not_hex("t.bin"),
+       {},
+       {"tarnwick: t.bin" + no_record}},
+      {"empty file", {"t.hex"}, {{"t.hex", ""}, {"t.86p", "old"}}, nullptr, empty, {{"t.86p", 84}}},
+      {"blank lines only", {"t.hex"}, {{"t.hex", "\r\n\n\r\n"}}, nullptr, empty, {{"t.86p", 84}}},
+      {"records after other text",
+       {"t.hex"},
+       {{"t.hex", "; t.asm\r\n" + t_hex + end_record + "\r\n"}, {"t.86p", "old"}},
+       nullptr,
+       warned("t.hex", "t.86p",
+              {"Warning: t.hex line 1: not an Intel HEX record; its characters after the ninth "
+               "go into the program. Delete such lines, or make the HEX file again.",
+               "Warning: t.hex line 4: a record after the end-of-file record; it still goes into "
+               "the program. The file may be two files joined: make it again from one program."}),
+       {{"t.86p", 90}}},
       {"program too large",
        {"big.hex"},
        {{"big.hex", largest_input(true)}, {"big.86p", "old"}},

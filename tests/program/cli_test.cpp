@@ -115,12 +115,18 @@ TEST(cli, full_disk_reports_and_keeps_the_old_file) {
 }
 
 TEST(cli, read_only_folder) {
-  // Root writes anywhere, so the folder is made unwritable by a file system, not by modes.
-  const process_result r = tarnwick({"/proc/version"}, "/");
+  // Root writes anywhere, so the folder is made unwritable by a file system, not by modes:
+  // the input is reached through /proc, as descriptor 3, and the output goes beside it.
+  const temp_dir dir;
+  write_file(dir / "t.hex", testing::t_hex);
+  const process_result r = tarnwick({"/proc/self/fd/3"}, "/", [&] {
+    const int fd = ::open((dir / "t.hex").c_str(), O_RDONLY);
+    if (fd < 0 || ::dup2(fd, 3) < 0) ::_exit(125);
+  });
   EXPECT_TRUE(exited_zero(r));
-  const std::string start = banner + "Converting /proc/version\n\nOutputting /proc/ver.86p\n\n" +
-                            frontend::not_intel_hex_warning("/proc/version") +
-                            "\nError writing /proc/ver.86p!\ntarnwick: /proc/ver.86p: ";
+  const std::string start = banner +
+                            "Converting /proc/self/fd/3\n\nOutputting /proc/self/fd/.86p\n\n"
+                            "Error writing /proc/self/fd/.86p!\ntarnwick: /proc/self/fd/.86p: ";
   ASSERT_EQ(r.out.substr(0, start.size()), start);
   // The reason is the system's own: /proc gives root and other users different ones.
   const std::string reason = r.out.substr(start.size());

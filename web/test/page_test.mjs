@@ -8,7 +8,7 @@
 //
 // usage: node page_test.mjs chromium|firefox|webkit SITE_DIR NATIVE_PROGRAM OUT_DIR
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
+import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import os from 'node:os';
@@ -35,8 +35,9 @@ const records = (count, size) => Array.from({ length: count }, (_, i) =>
 
 // The inputs, in the order they are given to the page: real Intel HEX, awkward text (LF and
 // lone CR, blank, short and long lines, bytes 0x80-0xFF and 0, text after Ctrl-Z), an empty
-// file, one too large, assembly source whose output name is taken already, a file named as its
-// output, and a name that would reorder the line; with the notes each entry should carry.
+// file whose output name is taken already, one too large, assembly source, a file named as its
+// output (the last three refused), and a name that would reorder the line; with the notes each
+// entry should carry.
 const example = (name) => fs.readFileSync(path.join(here, '../../examples', name));
 const inputs = [
   { name: 'hello.hex', data: fs.readFileSync(path.join(here, '../../examples/hello.hex')) },
@@ -49,14 +50,15 @@ const inputs = [
       0x0a]), Buffer.from(':00000001FF\r\n\x1a:10000000AFTER CTRL-Z\r\n')]),
     notes: ['warning'],
   },
-  { name: 'empty.hex', data: '', notes: ['warning'] },
+  { name: 'hello.ihx', data: '', notes: ['warning', 'duplicate'] },
   { name: '\u0643\u0628\u064a\u0631.hex', data: records(2100, 16).join('') },
-  { name: 'hello.asm', data: example('hello.asm'), notes: ['warning', 'duplicate'] },
+  { name: 'hello.asm', data: example('hello.asm') },
   { name: 'hello.86p', data: example('hello.hex') },
   { name: 'prog\u202eexe.hex', data: example('hello.hex') },
 ];
 
-// What the native program makes of each input: its output file, or the last line it writes.
+// What the native program makes of each input: its output file, or the last line it writes
+// and the reason it gives on the error stream.
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnwick-web-'));
 const given = path.join(work, 'given');
 let version;
@@ -66,13 +68,15 @@ for (const input of inputs) {
   fs.writeFileSync(path.join(given, input.name), input.data);
   const dir = fs.mkdtempSync(path.join(work, 'native-'));
   fs.writeFileSync(path.join(dir, input.name), input.data);
-  const said = execFileSync(native, [input.name], { cwd: dir, encoding: 'utf8' }).trim();
+  const run = spawnSync(native, [input.name], { cwd: dir, encoding: 'utf8' });
+  const said = run.stdout.trim();
   input.outputName = fs.readdirSync(dir).find((f) => f.endsWith('.86p') && f !== input.name);
   if (input.outputName) input.expected = fs.readFileSync(path.join(dir, input.outputName));
-  else input.message = said.split('\n').at(-1);
+  else [input.message, input.reason] = [said.split('\n').at(-1),
+    run.stderr.trim().slice(`tarnwick: ${input.name}: `.length)];
   version = /^- Tarnwick \((.*)\) -$/.exec(said.split('\n')[0])[1];
 }
-assert.equal(inputs.filter((i) => i.message).length, 2, 'the native program refuses two');
+assert.equal(inputs.filter((i) => i.message).length, 3, 'the native program refuses three');
 
 // Logs `line` with its overrides shown as escapes, so that they reorder no terminal's line.
 const log = (line) => console.log(line.replace(/\u202e/g, '\\u202e'));
@@ -245,6 +249,7 @@ async function round(browser, url, how, view) {
       const link = li.querySelector('a');
       const data = link && new Uint8Array(await (await fetch(link.href)).arrayBuffer());
       return { text: li.textContent, message: li.querySelector('.message')?.textContent,
+        reason: li.querySelector('.reason')?.textContent,
         download: link?.getAttribute('download'), data: data && [...data],
         calculator: li.querySelector('.calculator bdi')?.textContent,
         program: li.querySelector('.program')?.textContent,
@@ -255,12 +260,15 @@ async function round(browser, url, how, view) {
     const what = `${where} ${input.name}`;
     // WebDriver gives back null where the page had undefined.
     const { text, data, calculator, program, notes } = entries[i];
-    const [message, download] = [entries[i].message ?? undefined, entries[i].download ?? undefined];
+    const [message, reason, download] =
+      ['message', 'reason', 'download'].map((key) => entries[i][key] ?? undefined);
     assert.ok(text.startsWith(input.name), `${what}: listed in order`);
-    assert.deepEqual([message, download, notes], [input.message, input.outputName,
+    // The page shows the program's reason as a sentence.
+    const sentence = input.reason && `${input.reason[0].toUpperCase()}${input.reason.slice(1)}.`;
+    assert.deepEqual([message, reason, download, notes], [input.message, sentence, input.outputName,
       input.notes ?? []], what);
     if (message) {
-      log(`ok ${what}: ${message}`);
+      log(`ok ${what}: ${message} ${reason}`);
       continue;
     }
     const got = Buffer.from(data);
@@ -292,7 +300,7 @@ async function round(browser, url, how, view) {
       first.top >= bar.bottom && first.top < innerHeight, scrollY > 0,
     hint === matchMedia('(any-pointer: fine)').matches];
   });
-  assert.deepEqual(shown, [0, '6 converted (4 with a warning), 2 refused.', version, true, true,
+  assert.deepEqual(shown, [0, '5 converted (3 with a warning), 3 refused.', version, true, true,
     true], `${where}: isolated names, status line, version, status line and first entry in ` +
     'view after a scroll, drop hint');
   if (page.errors) assert.deepEqual(page.errors, [], 'no script errors');
