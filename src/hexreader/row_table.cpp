@@ -143,11 +143,11 @@ read_status read_rows(byte_source& in, row_table& table, std::size_t max_text, c
   // gives more text than fits, or text cut at a zero byte, or nothing: it is taken then.
   const std::size_t most = std::max(std::min(max_text, SIZE_MAX - 1024) + 16, std::size_t{1024});
   std::size_t size = block + slack, open = 0;
-  auto buffer = std::make_unique_for_overwrite<char[]>(size);
+  std::unique_ptr<char[]> buffer(new char[size]);
   bool passing = false, done = false, failed = false;
   while (!done && !lines.full) {
     if (open > size / 2) {  // a long line, where the limit allows one
-      auto larger = std::make_unique_for_overwrite<char[]>(size *= 2);
+      std::unique_ptr<char[]> larger(new char[size *= 2]);
       std::memcpy(larger.get(), buffer.get(), open);
       buffer = std::move(larger);
     }
